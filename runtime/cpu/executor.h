@@ -1,0 +1,124 @@
+// The CPU executor: the GPU runtime interface over host memory and a pool of workers. Blocks of a
+// launch are spread over the workers; the 256 threads of one block run phase by phase on one worker
+// (see cpu_block.h). Launches run to completion before launch() returns, so copies and
+// synchronisation never have anything left to wait for.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/cpu/cpu_block.h"
+#include "runtime/cpu/thread_pool.h"
+#include "runtime/gpu_runtime.h"
+
+namespace quarlen::cpu {
+
+enum class ThreadOrder { forward, reversed, shuffled };
+
+struct CpuExecutorOptions {
+  unsigned workers = 0;  // 0: one per core
+  ThreadOrder order = ThreadOrder::forward;
+  std::uint32_t shuffleSeed = 1;
+  bool keepLog = false;                                  // record every operation as a line of text
+  std::size_t capacityBytes = static_cast<std::size_t>(-1);  // device memory the executor may hand out
+};
+
+class CpuExecutor final : public GpuRuntime {
+ public:
+  explicit CpuExecutor(CpuExecutorOptions options = {});
+  ~CpuExecutor() override;
+
+  const char* name() const override { return "CPU executor"; }
+
+  int setDevice(int device) override;
+  int malloc(DeviceAddress* slot, std::size_t bytes) override;
+  int free(DeviceAddress address) override;
+  int clear(DeviceAddress address, std::size_t bytes) override;
+  int copyHostToDevice(DeviceAddress destination, const void* source, std::size_t bytes) override;
+  int copyDeviceToHost(void* destination, DeviceAddress source, std::size_t bytes) override;
+  int copyDeviceToDevice(DeviceAddress destination, DeviceAddress source, std::size_t bytes) override;
+  int configureCall(Dim3 grid, Dim3 block, std::size_t sharedBytes, int stream) override;
+  int setupArgument(const void* argument, std::size_t size, std::size_t offset) override;
+  int launch(KernelId key) override;
+  int synchronize() override;
+  ModuleHandle registerModule(const char* moduleName) override;
+  int registerFunction(ModuleHandle module, KernelId key, const char* kernelName) override;
+  void unregisterModule(ModuleHandle module) override;
+  std::vector<std::string> registeredKernels() const override;
+
+  // Host-visible memory of a live allocation, or nullptr.
+  void* resolve(DeviceAddress address) const;
+  std::size_t allocationBytes(DeviceAddress address) const;
+  std::size_t liveAllocations() const;
+  unsigned workerCount() const { return pool_.size(); }
+
+  std::vector<std::string> log() const;
+  void clearLog();
+
+  // Runs `kernel` over `grid` with its parameters given as host pointers, bypassing the registry.
+  // The pipeline's launches and the tests' own kernels both end here.
+  template <class Kernel, class... Args>
+  void runGrid(Dim3 grid, Args... args);
+
+ private:
+  struct Allocation {
+    std::byte* data = nullptr;
+    std::size_t bytes = 0;
+  };
+  struct Registration {
+    ModuleHandle module = 0;
+    std::string name;
+  };
+
+  Allocation* find(DeviceAddress address);
+  const Allocation* find(DeviceAddress address) const;
+  void record(std::string line);
+
+  CpuExecutorOptions options_;
+  ThreadPool pool_;
+  ThreadPermutation permutation_{};
+
+  mutable std::mutex mutex_;  // allocations, registry and log
+  std::vector<Allocation> allocations_;  // address a is allocations_[a - 1]
+  std::size_t liveBytes_ = 0;
+  std::array<std::optional<Registration>, KERNEL_COUNT> registry_{};
+  std::vector<KernelId> registrationOrder_;
+  std::vector<std::string> moduleNames_;  // handle h is moduleNames_[h - 1]
+  std::vector<std::string> log_;
+
+  struct PendingLaunch {
+    Dim3 grid;
+    std::array<std::byte, PARAMETER_BLOCK_BYTES> params{};
+    bool argumentsOk = true;
+  };
+  std::optional<PendingLaunch> pending_;
+};
+
+template <class Kernel, class... Args>
+void CpuExecutor::runGrid(Dim3 grid, Args... args) {
+  const std::size_t blocks = std::size_t{grid.x} * grid.y;
+  std::atomic<std::size_t> next{0};
+  auto runBlocks = [&](auto order) {
+    pool_.run([&](unsigned) {
+      typename Kernel::Shared shared{};
+      for (std::size_t i = next.fetch_add(1, std::memory_order_relaxed); i < blocks;
+           i = next.fetch_add(1, std::memory_order_relaxed)) {
+        CpuBlock<decltype(order)> block{static_cast<unsigned>(i % grid.x), static_cast<unsigned>(i / grid.x), order};
+        Kernel::run(block, shared, args...);
+      }
+    });
+  };
+  if (options_.order == ThreadOrder::forward)
+    runBlocks(ForwardOrder{});
+  else
+    runBlocks(PermutedOrder{&permutation_});
+}
+
+}  // namespace quarlen::cpu
