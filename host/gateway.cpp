@@ -51,13 +51,13 @@ QuarlenError tooLarge(const std::string& what) {
 GatewayArguments decodeArguments(const HostInterface& host) {
   if (host.inputCount() != GATEWAY_INPUTS) {
     throw QuarlenError("quarlen:usage",
-                       "quarlen takes 6 inputs, edges = quarlen(image, channels, thresholdLow, thresholdHigh, "
-                       "hysteresisIts, sigma); it got " +
+                       "expected 6 inputs, edges = quarlen(image, channels, thresholdLow, thresholdHigh, "
+                       "hysteresisIts, sigma); got " +
                            std::to_string(host.inputCount()));
   }
   if (host.outputsRequested() > 1) {
     throw QuarlenError("quarlen:usage",
-                       "quarlen returns one output; " + std::to_string(host.outputsRequested()) + " were requested");
+                       "a call returns one output; " + std::to_string(host.outputsRequested()) + " were requested");
   }
   const ImageInput image = host.imageInput();
   if (image.className != "uint8") {
@@ -71,10 +71,10 @@ GatewayArguments decodeArguments(const HostInterface& host) {
                                                   formatNumber(*host.scalarInput(2)));
   }
   if (image.rows > static_cast<std::size_t>(MAX_IMAGE_EXTENT))
-    throw tooLarge("image has " + std::to_string(image.rows) + " rows; quarlen takes at most 65535");
+    throw tooLarge("image has " + std::to_string(image.rows) + " rows; at most 65535 are supported");
   const std::size_t width = image.columnsTimesPlanes / static_cast<std::size_t>(arguments.channels);
   if (width > static_cast<std::size_t>(MAX_IMAGE_EXTENT))
-    throw tooLarge("image has " + std::to_string(width) + " columns per plane; quarlen takes at most 65535");
+    throw tooLarge("image has " + std::to_string(width) + " columns per plane; at most 65535 are supported");
   if (width * image.rows * 4 > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw tooLarge("image of " + std::to_string(image.rows) + " x " + std::to_string(width) +
                    " pixels is too large: its float images would not fit 2 GiB");
