@@ -8,6 +8,7 @@
 // tiles are processed: x < wholeTileWidth and y < wholeTileHeight.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "kernels/block.h"
@@ -32,6 +33,24 @@ QUARLEN_HD constexpr std::uint32_t elementIndex(std::uint32_t x, std::uint32_t y
 // Index into a transfer kernel's staging array: plane, column within the tile, row within the tile.
 QUARLEN_HD constexpr unsigned stagingIndex(unsigned plane, unsigned column, unsigned row) {
   return plane * BLOCK_THREADS + column * TILE_SIZE + row;
+}
+
+// Thread t's own pixel in its block.
+template <class Block>
+QUARLEN_HD QUARLEN_INLINE std::uint32_t pixelX(const Block& block, Thread t) {
+  return TILE_SIZE * block.bx + t.tx;
+}
+template <class Block>
+QUARLEN_HD QUARLEN_INLINE std::uint32_t pixelY(const Block& block, Thread t) {
+  return TILE_SIZE * block.by + t.ty;
+}
+
+// Element of thread t's own pixel in a float or direction image: elementIndex() of its pixel, formed
+// in size_t as the row's start plus tx, so that the compiler sees consecutive tx reach consecutive
+// elements and vectorises a CPU phase over them.
+template <class Block>
+QUARLEN_HD QUARLEN_INLINE std::size_t pixelIndex(const Block& block, Thread t, std::uint32_t iWidth) {
+  return static_cast<std::size_t>(pixelY(block, t)) * iWidth + std::size_t{TILE_SIZE} * block.bx + t.tx;
 }
 
 constexpr std::uint32_t wholeTiles(std::uint32_t pixels) { return pixels / TILE_SIZE; }

@@ -33,24 +33,6 @@ QUARLEN_HD QUARLEN_INLINE float gradientStrength(float gx, float gy) {
 
 namespace gradient_detail {
 
-template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::uint32_t x(const Block& block, Thread t) {
-  return TILE_SIZE * block.bx + t.tx;
-}
-
-template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::uint32_t y(const Block& block, Thread t) {
-  return TILE_SIZE * block.by + t.ty;
-}
-
-// Element of the thread's own pixel: elementIndex() of (x, y), which never exceeds 32 bits for
-// 16-bit sizes. Formed in size_t as the row's start plus tx, so that the compiler sees consecutive
-// tx reach consecutive elements and can vectorise a phase over them.
-template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::size_t pixelIndex(const Block& block, Thread t, std::uint32_t iWidth) {
-  return static_cast<std::size_t>(y(block, t)) * iWidth + std::size_t{TILE_SIZE} * block.bx + t.tx;
-}
-
 // Strength of pixel (u, v), or 0.0 when u or v lies outside the image (both wrap to huge values
 // when they step below 0).
 QUARLEN_HD QUARLEN_INLINE float strengthOrZero(const float* gradStrength, std::uint32_t u, std::uint32_t v,
@@ -73,8 +55,8 @@ QUARLEN_HD QUARLEN_INLINE void loadHaloedTile(Block& block, float* tile, const f
   constexpr unsigned last = TILE_SIZE - 1;
   constexpr unsigned outer = HALO_SIDE - 1;
   block.phase([&](Thread t) {
-    const std::uint32_t px = x(block, t);
-    const std::uint32_t py = y(block, t);
+    const std::uint32_t px = pixelX(block, t);
+    const std::uint32_t py = pixelY(block, t);
     const unsigned r = t.ty + 1;
     const unsigned c = t.tx + 1;
     tile[haloCell(r, c)] = gradStrength[pixelIndex(block, t, iWidth)];
@@ -122,7 +104,6 @@ struct CannyGradientStrengthDirection {
   template <class Block>
   QUARLEN_HD static void run(Block& block, Shared&, const float* gradX, const float* gradY, std::uint16_t iWidth,
                              std::uint16_t, float* gradStrength, std::uint32_t* gradDirection) {
-    using gradient_detail::pixelIndex;
 #if defined(__CUDA_ARCH__)
     block.phase([&](Thread t) {
       const std::size_t i = pixelIndex(block, t, iWidth);
@@ -167,7 +148,6 @@ struct CannyNonmaxSupression {
   QUARLEN_HD static void run(Block& block, Shared& shared, const std::uint32_t* gradDirection,
                              const float* gradStrength, float* gradStrengthOut, std::uint16_t iWidth,
                              std::uint16_t iHeight) {
-    using gradient_detail::pixelIndex;
     float* tile = shared.sharedGradStrength;
     gradient_detail::loadHaloedTile(block, tile, gradStrength, iWidth, iHeight);
     block.phase([&](Thread t) {

@@ -32,16 +32,6 @@ using HaloTile = float[HALO_TILE][HALO_TILE];
 
 inline constexpr unsigned LAST = TILE_SIZE - 1;
 
-template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::uint32_t pixelX(const Block& block, Thread t) {
-  return TILE_SIZE * block.bx + t.tx;
-}
-
-template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::uint32_t pixelY(const Block& block, Thread t) {
-  return TILE_SIZE * block.by + t.ty;
-}
-
 // Three phases: the interior with the top and bottom halo rows, then the left and right halo
 // columns, then the four halo corners. A halo cell is read from the image only where it lies in a
 // whole tile of the grid, else it holds 0: the right and bottom loaders sit on the tile's last
@@ -53,7 +43,7 @@ QUARLEN_HD QUARLEN_INLINE void loadHaloTile(Block& block, HaloTile& tile, const 
   block.phase([&](Thread t) {
     const std::uint32_t x = pixelX(block, t);
     const std::uint32_t y = pixelY(block, t);
-    tile[t.ty + 1][t.tx + 1] = gradStrength[elementIndex(x, y, iWidth)];
+    tile[t.ty + 1][t.tx + 1] = gradStrength[pixelIndex(block, t, iWidth)];
     if (t.ty == 0) tile[0][t.tx + 1] = y != 0 ? gradStrength[elementIndex(x, y - 1, iWidth)] : 0.0f;
     if (t.ty == LAST)
       tile[HALO_TILE - 1][t.tx + 1] = y + TILE_SIZE < iHeight ? gradStrength[elementIndex(x, y + 1, iWidth)] : 0.0f;
@@ -139,7 +129,7 @@ template <class Block>
 QUARLEN_HD QUARLEN_INLINE void writeTile(Block& block, const HaloTile& tile, float* gradStrengthOut,
                                          std::uint32_t iWidth) {
   block.phase([&](Thread t) {
-    gradStrengthOut[elementIndex(pixelX(block, t), pixelY(block, t), iWidth)] = tile[t.ty + 1][t.tx + 1];
+    gradStrengthOut[pixelIndex(block, t, iWidth)] = tile[t.ty + 1][t.tx + 1];
   });
 }
 

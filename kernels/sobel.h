@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "kernels/gaussian.h"
 #include "kernels/geometry.h"
 #include "kernels/module.h"
+#include "kernels/separable.h"
 
 namespace quarlen {
 

@@ -101,11 +101,6 @@ QUARLEN_HD QUARLEN_INLINE void writeTile(Block& block, const std::uint32_t* stag
   });
 }
 
-template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::uint32_t pixelElement(const Block& block, Thread t, std::uint32_t iWidth) {
-  return elementIndex(TILE_SIZE * block.bx + t.tx, TILE_SIZE * block.by + t.ty, iWidth);
-}
-
 QUARLEN_HD QUARLEN_INLINE float stagedGrey(const std::int32_t* smem, Thread t) {
   return greyLevel(smem[stagingIndex(0, t.tx, t.ty)], smem[stagingIndex(1, t.tx, t.ty)],
                    smem[stagingIndex(2, t.tx, t.ty)]);
@@ -136,7 +131,7 @@ struct LoadConvertData {
                              std::uint16_t iWidth, std::uint16_t iHeight) {
     transfer_detail::stageTile(block, shared.smem, COLOUR_PLANES, iData, iWidth, iHeight);
     block.phase([&](Thread t) {
-      formatData[transfer_detail::pixelElement(block, t, iWidth)] = transfer_detail::stagedGrey(shared.smem, t);
+      formatData[pixelIndex(block, t, iWidth)] = transfer_detail::stagedGrey(shared.smem, t);
     });
   }
 };
@@ -154,7 +149,7 @@ struct LoadConvertData8 {
                              std::uint16_t iWidth, std::uint16_t iHeight) {
     transfer_detail::stageTile(block, shared.smem, 1, iData, iWidth, iHeight);
     block.phase([&](Thread t) {
-      formatData[transfer_detail::pixelElement(block, t, iWidth)] =
+      formatData[pixelIndex(block, t, iWidth)] =
           static_cast<float>(shared.smem[stagingIndex(0, t.tx, t.ty)]);
     });
   }
@@ -172,7 +167,7 @@ struct BlockConverter {
   QUARLEN_HD static void run(Block& block, Shared& shared, const float* gradStrength, std::uint8_t* outputImage,
                              std::uint16_t iWidth, std::uint16_t iHeight) {
     transfer_detail::stagePixel(block, shared.sharedStrength, Planes, [&](Thread t) -> std::uint32_t {
-      return gradStrength[transfer_detail::pixelElement(block, t, iWidth)] == edgeMark ? 255u : 0u;
+      return gradStrength[pixelIndex(block, t, iWidth)] == edgeMark ? 255u : 0u;
     });
     transfer_detail::writeTile(block, shared.sharedStrength, Planes, outputImage, iWidth, iHeight);
   }
