@@ -42,6 +42,35 @@ CpuExecutor::CpuExecutor(CpuExecutorOptions options)
 CpuExecutor::~CpuExecutor() {
   for (Allocation& allocation : allocations_)
     if (allocation.data != nullptr) ::operator delete[](allocation.data, ALLOCATION_ALIGNMENT);
+  for (Allocation& spare : spares_) ::operator delete[](spare.data, ALLOCATION_ALIGNMENT);
+}
+
+std::byte* CpuExecutor::takeMemory(std::size_t bytes) {
+  // A spare of the same size first: its pages are mapped already, so a call that comes again with
+  // the same image size pays no page faults.
+  auto spare = std::find_if(spares_.begin(), spares_.end(), [&](const Allocation& a) { return a.bytes == bytes; });
+  if (spare != spares_.end()) {
+    std::byte* data = spare->data;
+    spareBytes_ -= spare->bytes;
+    spares_.erase(spare);
+    return data;
+  }
+  return static_cast<std::byte*>(
+      ::operator new[](std::max<std::size_t>(bytes, 1), ALLOCATION_ALIGNMENT, std::nothrow));
+}
+
+void CpuExecutor::keepSpare(Allocation allocation) {
+  if (allocation.bytes > SPARE_LIMIT_BYTES) {
+    ::operator delete[](allocation.data, ALLOCATION_ALIGNMENT);
+    return;
+  }
+  spares_.push_back(allocation);
+  spareBytes_ += allocation.bytes;
+  while (spareBytes_ > SPARE_LIMIT_BYTES) {  // the oldest spares go first
+    spareBytes_ -= spares_.front().bytes;
+    ::operator delete[](spares_.front().data, ALLOCATION_ALIGNMENT);
+    spares_.erase(spares_.begin());
+  }
 }
 
 void CpuExecutor::record(std::string line) {
@@ -100,8 +129,7 @@ int CpuExecutor::malloc(DeviceAddress* slot, std::size_t bytes) {
     record("malloc refused " + std::to_string(bytes));
     return runtimeMemoryAllocation;
   }
-  auto* data = static_cast<std::byte*>(::operator new[](std::max<std::size_t>(bytes, 1), ALLOCATION_ALIGNMENT,
-                                                         std::nothrow));
+  std::byte* data = takeMemory(bytes);
   if (data == nullptr) {
     record("malloc refused " + std::to_string(bytes));
     return runtimeMemoryAllocation;
@@ -120,7 +148,7 @@ int CpuExecutor::free(DeviceAddress address) {
   std::lock_guard lock(mutex_);
   Allocation* allocation = find(address);
   if (allocation == nullptr) return runtimeInvalidValue;
-  ::operator delete[](allocation->data, ALLOCATION_ALIGNMENT);
+  keepSpare(*allocation);
   liveBytes_ -= allocation->bytes;
   *allocation = Allocation{};
   record("free " + addressText(address));

@@ -77,6 +77,11 @@ class CpuExecutor final : public GpuRuntime {
     std::string name;
   };
 
+  // Freed memory is kept as spares, up to SPARE_LIMIT_BYTES, for the next allocation of its size.
+  static constexpr std::size_t SPARE_LIMIT_BYTES = std::size_t{256} << 20;
+  std::byte* takeMemory(std::size_t bytes);
+  void keepSpare(Allocation allocation);
+
   Allocation* find(DeviceAddress address);
   const Allocation* find(DeviceAddress address) const;
   void record(std::string line);
@@ -88,6 +93,8 @@ class CpuExecutor final : public GpuRuntime {
   mutable std::mutex mutex_;  // allocations, registry and log
   std::vector<Allocation> allocations_;  // address a is allocations_[a - 1]
   std::size_t liveBytes_ = 0;
+  std::vector<Allocation> spares_;  // oldest first
+  std::size_t spareBytes_ = 0;
   std::array<std::optional<Registration>, KERNEL_COUNT> registry_{};
   std::vector<KernelId> registrationOrder_;
   std::vector<std::string> moduleNames_;  // handle h is moduleNames_[h - 1]
