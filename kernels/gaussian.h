@@ -38,10 +38,7 @@ struct GaussianSeparablePassX {
                              std::uint16_t iWidth, std::uint16_t, const float* kernel) {
     const unsigned tileX = TILE_SIZE * block.bx;
     const unsigned tileY = TILE_SIZE * block.by;
-    block.phase([&](Thread t) {
-      separable::fillRowWindow(shared.smem[t.ty], t.tx, formatData, tileX, tileY + t.ty, iWidth);
-      separable::copyTaps(shared.k, t, kernel);
-    });
+    separable::stageRowWindows(block, shared.smem, shared.k, formatData, kernel, iWidth);
     block.phase([&](Thread t) {
       const std::int32_t* window = shared.smem[t.ty] + t.tx;
       float sum = 0.0f;
@@ -68,10 +65,7 @@ struct GaussianSeparablePassY {
                              std::uint16_t iHeight, const float* kernel) {
     const unsigned tileX = TILE_SIZE * block.bx;
     const unsigned tileY = TILE_SIZE * block.by;
-    block.phase([&](Thread t) {
-      separable::fillColumnWindow(shared.smem, t, xPassData, tileX, tileY, iWidth, iHeight);
-      separable::copyTaps(shared.k, t, kernel);
-    });
+    separable::stageColumnWindows(block, shared.smem, shared.k, xPassData, kernel, iWidth, iHeight);
     block.phase([&](Thread t) {
       float sum = 0.0f;
       for (unsigned j = 0; j < GAUSS_TAPS; ++j)

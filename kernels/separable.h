@@ -89,6 +89,31 @@ QUARLEN_HD QUARLEN_INLINE void copyTaps(float (&k)[Taps], Thread t, const float*
   if (t.ty == 0 && t.tx < Taps) k[t.tx] = kernel[t.tx];
 }
 
+// One phase: the windows of a horizontal pass for every tile row, and the taps.
+template <class Block, unsigned Cells, unsigned Taps>
+QUARLEN_HD QUARLEN_INLINE void stageRowWindows(Block& block, std::int32_t (&smem)[TILE_SIZE][Cells], float (&k)[Taps],
+                                               const float* input, const float* kernel, std::uint32_t iWidth) {
+  const unsigned tileX = TILE_SIZE * block.bx;
+  const unsigned tileY = TILE_SIZE * block.by;
+  block.phase([&](Thread t) {
+    fillRowWindow(smem[t.ty], t.tx, input, tileX, tileY + t.ty, iWidth);
+    copyTaps(k, t, kernel);
+  });
+}
+
+// One phase: the window of a vertical pass for every tile column, and the taps.
+template <class Block, unsigned Rows, unsigned Taps>
+QUARLEN_HD QUARLEN_INLINE void stageColumnWindows(Block& block, float (&smem)[Rows][TILE_SIZE], float (&k)[Taps],
+                                                  const float* input, const float* kernel, std::uint32_t iWidth,
+                                                  std::uint32_t iHeight) {
+  const unsigned tileX = TILE_SIZE * block.bx;
+  const unsigned tileY = TILE_SIZE * block.by;
+  block.phase([&](Thread t) {
+    fillColumnWindow(smem, t, input, tileX, tileY, iWidth, iHeight);
+    copyTaps(k, t, kernel);
+  });
+}
+
 }  // namespace separable
 
 }  // namespace quarlen

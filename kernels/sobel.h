@@ -31,10 +31,7 @@ struct SobelSeparablePassX {
                              std::uint16_t iWidth, std::uint16_t, const float* kernel) {
     const unsigned tileX = TILE_SIZE * block.bx;
     const unsigned tileY = TILE_SIZE * block.by;
-    block.phase([&](Thread t) {
-      separable::fillRowWindow(shared.smem[t.ty], t.tx, formatData, tileX, tileY + t.ty, iWidth);
-      separable::copyTaps(shared.k, t, kernel);
-    });
+    separable::stageRowWindows(block, shared.smem, shared.k, formatData, kernel, iWidth);
     block.phase([&](Thread t) {
       const std::int32_t* window = shared.smem[t.ty] + t.tx;
       float sum = static_cast<float>(window[1]) * shared.k[1];
@@ -61,10 +58,7 @@ struct SobelSeparablePassY {
                              std::uint16_t iHeight, const float* kernel) {
     const unsigned tileX = TILE_SIZE * block.bx;
     const unsigned tileY = TILE_SIZE * block.by;
-    block.phase([&](Thread t) {
-      separable::fillColumnWindow(shared.smem, t, xPassData, tileX, tileY, iWidth, iHeight);
-      separable::copyTaps(shared.k, t, kernel);
-    });
+    separable::stageColumnWindows(block, shared.smem, shared.k, xPassData, kernel, iWidth, iHeight);
     block.phase([&](Thread t) {
       float sum = shared.smem[t.ty + 1][t.tx] * shared.k[1];
       sum = separable::mulThenAdd(shared.k[0], shared.smem[t.ty][t.tx], sum);

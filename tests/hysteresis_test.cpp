@@ -17,6 +17,7 @@
 #include "kernels/hysteresis.h"
 #include "runtime/cpu/cpu_block.h"
 #include "runtime/cpu/executor.h"
+#include "support/fixtures.h"
 
 namespace quarlen {
 namespace {
@@ -28,20 +29,7 @@ constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 // What the output holds where no kernel writes.
 constexpr float UNWRITTEN = 12345.0f;
 
-// A float image, row by row.
-struct Image {
-  unsigned width = 0;
-  unsigned height = 0;
-  std::vector<float> pixels;
-
-  Image(unsigned w, unsigned h, float fill = 0.0f) : width(w), height(h), pixels(std::size_t{w} * h, fill) {}
-  float& at(unsigned x, unsigned y) { return pixels[std::size_t{y} * width + x]; }
-  float at(unsigned x, unsigned y) const { return pixels[std::size_t{y} * width + x]; }
-  bool inWholeTile(int x, int y) const {
-    return x >= 0 && y >= 0 && static_cast<unsigned>(x) < wholeTileExtent(width) &&
-           static_cast<unsigned>(y) < wholeTileExtent(height);
-  }
-};
+using testing::Image;
 
 bool sameValue(float a, float b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);

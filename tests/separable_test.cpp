@@ -31,21 +31,7 @@ using Taps = std::vector<float>;
 // Output elements that a launch must not write hold this value before it.
 constexpr float UNTOUCHED = -12345.5f;
 
-// A row-major float image, as the device holds it.
-struct Image {
-  unsigned width = 0;
-  unsigned height = 0;
-  std::vector<float> pixels;
-
-  Image(unsigned w, unsigned h, float fill = 0.0f) : width(w), height(h), pixels(std::size_t{w} * h, fill) {}
-  float& at(unsigned x, unsigned y) { return pixels[std::size_t{y} * width + x]; }
-  float at(unsigned x, unsigned y) const { return pixels[std::size_t{y} * width + x]; }
-  // 0 outside the image.
-  float orZero(long x, long y) const {
-    if (x < 0 || y < 0 || x >= long{width} || y >= long{height}) return 0.0f;
-    return at(static_cast<unsigned>(x), static_cast<unsigned>(y));
-  }
-};
+using testing::Image;
 
 // Whole numbers from -300 to 300 with fractions of either sign, so that truncation toward zero and
 // truncation downward differ.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/gateway.h"
+#include "kernels/geometry.h"
 #include "inmemory/in_memory_host.h"
 #include "runtime/backend.h"
 #include "runtime/cpu/executor.h"
@@ -29,6 +30,26 @@ struct RegisteredExecutor {
     registerCannyModule(executor);
   }
   cpu::CpuExecutor executor;
+};
+
+// A float image row by row, as the device holds it.
+struct Image {
+  unsigned width = 0;
+  unsigned height = 0;
+  std::vector<float> pixels;
+
+  Image(unsigned w, unsigned h, float fill = 0.0f) : width(w), height(h), pixels(std::size_t{w} * h, fill) {}
+  float& at(unsigned x, unsigned y) { return pixels[std::size_t{y} * width + x]; }
+  float at(unsigned x, unsigned y) const { return pixels[std::size_t{y} * width + x]; }
+  // 0 outside the image.
+  float orZero(long x, long y) const {
+    if (x < 0 || y < 0 || x >= long{width} || y >= long{height}) return 0.0f;
+    return at(static_cast<unsigned>(x), static_cast<unsigned>(y));
+  }
+  bool inWholeTile(int x, int y) const {
+    return x >= 0 && y >= 0 && static_cast<unsigned>(x) < wholeTileExtent(width) &&
+           static_cast<unsigned>(y) < wholeTileExtent(height);
+  }
 };
 
 inline std::vector<std::string> linesStartingWith(const std::vector<std::string>& log,
