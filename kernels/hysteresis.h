@@ -106,12 +106,12 @@ QUARLEN_HD QUARLEN_INLINE void addUpperHalf(Block& block, std::int32_t* cells) {
   });
 }
 
-// Block-wide count: sums the 256 cells of `cells` into cell 0 in eight halving steps, then every
+// Block-wide count as a tree: sums the 256 cells of `cells` into cell 0 in eight halving steps, then every
 // thread reads it. Each step is its own phase, so no cell is read in the step that writes it: the
 // sum is exact in every thread order and on hardware that does not run a warp in lockstep. The
 // final read ends in a barrier, so the cells may be rewritten as soon as it returns. 9 barriers.
 template <class Block>
-QUARLEN_HD QUARLEN_INLINE std::int32_t blockCount(Block& block, std::int32_t* cells) {
+QUARLEN_HD QUARLEN_INLINE std::int32_t treeCount(Block& block, std::int32_t* cells) {
   static_assert(BLOCK_THREADS == 256, "eight halving steps");
   addUpperHalf<128>(block, cells);
   addUpperHalf<64>(block, cells);
@@ -122,6 +122,22 @@ QUARLEN_HD QUARLEN_INLINE std::int32_t blockCount(Block& block, std::int32_t* ce
   addUpperHalf<2>(block, cells);
   addUpperHalf<1>(block, cells);
   return block.uniform([&] { return cells[0]; });
+}
+
+// The exact number of set flags among the 256 cells, read by every thread: on the GPU the tree
+// above; on the CPU, where the threads of a block run one after another on one worker, the same sum
+// in one pass over the cells, which costs a fraction of eight phases.
+template <class Block>
+QUARLEN_HD QUARLEN_INLINE std::int32_t blockCount(Block& block, std::int32_t* cells) {
+#if defined(__CUDA_ARCH__)
+  return treeCount(block, cells);
+#else
+  return block.uniform([&] {
+    std::int32_t count = 0;
+    for (unsigned i = 0; i < BLOCK_THREADS; ++i) count += cells[i];
+    return count;
+  });
+#endif
 }
 
 // One phase: every thread writes its own cell into its pixel of `gradStrengthOut`.
@@ -190,7 +206,7 @@ QUARLEN_HD QUARLEN_INLINE void trace(HaloTile& tile, TraceList& list) {
 // the tile: no candidate lies more than 128 steps from an edge and the limit never stops a
 // conversion, it only bounds the loop. Every whole-tile element of gradStrengthOut is written
 // once; gradStrength must be a different image.
-// Block 16 x 16; shared 2320 bytes; 6 barriers, plus 11 per sweep (1 to 128 sweeps).
+// Block 16 x 16; shared 2320 bytes; 6 barriers, plus 11 per sweep on the GPU (1 to 128 sweeps).
 struct CannyHysteresisBlockShared {
   static constexpr KernelId id = KernelId::cannyHysteresisBlockShared;
   using Params = ParamList<const float*, float*, std::uint16_t, std::uint16_t, float, float>;

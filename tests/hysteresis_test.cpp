@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <numeric>
 #include <random>
 #include <string>
 #include <utility>
@@ -332,6 +333,44 @@ TEST(Hysteresis, WithNothingAboveTheHighThresholdThereAreNoEdges) {
                               runPass<CannyHysteresisBlock>(executor, input, 3.0f, 7.0f)})
     for (std::size_t i = 0; i < input.pixels.size(); ++i)
       ASSERT_EQ(output.pixels[i], input.pixels[i] > 3.0f ? candidateMark : 0.0f) << "element " << i;
+}
+
+// ---- The change count ----
+
+// Every thread of block b writes the tree count of flags b * 256 .. b * 256 + 255.
+struct TreeCountKernel {
+  struct Shared {
+    std::int32_t cells[BLOCK_THREADS];
+  };
+  template <class Block>
+  static void run(Block& block, Shared& shared, const std::int32_t* flags, std::int32_t* counts) {
+    const std::size_t base = std::size_t{block.bx} * BLOCK_THREADS;
+    block.phase([&](Thread t) { shared.cells[t.linear()] = flags[base + t.linear()]; });
+    PerThread<Block, std::int32_t> count;
+    const std::int32_t total = hysteresis_detail::treeCount(block, shared.cells);
+    block.phase([&](Thread t) { count[t] = total; });
+    block.phase([&](Thread t) { counts[base + t.linear()] = count[t]; });
+  }
+};
+
+TEST(HysteresisCount, TheTreeCountIsExactInEveryThreadOrder) {
+  constexpr unsigned blocks = 6;
+  std::mt19937 random(17);
+  std::vector<std::int32_t> flags(blocks * BLOCK_THREADS);
+  for (unsigned b = 0; b < blocks; ++b)  // densities from none to all
+    for (unsigned i = 0; i < BLOCK_THREADS; ++i) flags[b * BLOCK_THREADS + i] = random() % blocks < b ? 1 : 0;
+  std::fill_n(flags.begin() + (blocks - 1) * BLOCK_THREADS, BLOCK_THREADS, 1);
+  for (ThreadOrder order : {ThreadOrder::forward, ThreadOrder::reversed, ThreadOrder::shuffled}) {
+    std::vector<std::int32_t> counts(flags.size(), -1);
+    CpuExecutor executor({.workers = 2, .order = order});
+    executor.runGrid<TreeCountKernel>(Dim3{blocks, 1, 1}, static_cast<const std::int32_t*>(flags.data()),
+                                      counts.data());
+    for (unsigned b = 0; b < blocks; ++b) {
+      const auto first = flags.begin() + b * BLOCK_THREADS;
+      const std::int32_t expected = std::accumulate(first, first + BLOCK_THREADS, 0);
+      for (unsigned i = 0; i < BLOCK_THREADS; ++i) ASSERT_EQ(counts[b * BLOCK_THREADS + i], expected) << "block " << b;
+    }
+  }
 }
 
 // ---- Growth inside one tile ----
