@@ -80,8 +80,11 @@ std::vector<std::uint8_t> syntheticImage(int width, int height) {
     double x, y, r, colour[3];
   };
   std::vector<Disc> discs(60);
-  for (Disc& d : discs) d = {unit(random) * width, unit(random) * height, 10 + unit(random) * height / 6,
-                             {unit(random) * 255, unit(random) * 255, unit(random) * 255}};
+  for (Disc& d : discs)
+    d = {unit(random) * width,
+         unit(random) * height,
+         10 + unit(random) * height / 6,
+         {unit(random) * 255, unit(random) * 255, unit(random) * 255}};
   std::vector<std::uint8_t> image(static_cast<std::size_t>(width) * height * 3);
   std::normal_distribution<double> noise(0.0, 4.0);
   for (int p = 0; p < 3; ++p)
@@ -121,9 +124,9 @@ int main(int argc, char** argv) {
   quarlen::GpuRuntime& runtime = quarlen::moduleRuntime();
   auto* executor = dynamic_cast<quarlen::cpu::CpuExecutor*>(&runtime);
   const unsigned workers = executor != nullptr ? executor->workerCount() : 0;
-  quarlen::InMemoryHost host = quarlen::InMemoryHost::call(image, static_cast<std::size_t>(s.height),
-                                                           static_cast<std::size_t>(s.width), 3, 3, s.thresholdLow,
-                                                           s.thresholdHigh, s.passes, s.sigma);
+  quarlen::InMemoryHost host =
+      quarlen::InMemoryHost::call(image, static_cast<std::size_t>(s.height), static_cast<std::size_t>(s.width), 3, 3,
+                                  s.thresholdLow, s.thresholdHigh, s.passes, s.sigma);
   const double ms = medianMilliseconds(s.runs, [&] {
     host.console.clear();
     quarlen::runGateway(host, runtime);
@@ -137,14 +140,15 @@ int main(int argc, char** argv) {
   for (int y = 0; y < s.height; ++y)
     for (int x = 0; x < s.width; ++x)
       for (int p = 0; p < 3; ++p)
-        colour.at<cv::Vec3b>(y, x)[2 - p] =
-            image[static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * s.height +
-                  static_cast<std::size_t>(p) * s.width * s.height];
+        colour.at<cv::Vec3b>(y, x)[2 - p] = image[static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * s.height +
+                                                  static_cast<std::size_t>(p) * s.width * s.height];
   cv::Mat grey, blurred, edges;
   const double cvMs = medianMilliseconds(s.runs, [&] {
     cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
-    if (s.sigma > 0) cv::GaussianBlur(grey, blurred, cv::Size(15, 15), s.sigma);
-    else blurred = grey;
+    if (s.sigma > 0)
+      cv::GaussianBlur(grey, blurred, cv::Size(15, 15), s.sigma);
+    else
+      blurred = grey;
     cv::Canny(blurred, edges, s.thresholdLow, s.thresholdHigh);
   });
   std::printf("opencv size=%dx%d threads=%d ms_per_call=%.2f mpixels_per_s=%.1f\n", s.width, s.height,

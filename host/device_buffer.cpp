@@ -9,8 +9,8 @@ namespace quarlen {
 DeviceBuffer DeviceBuffer::allocateCleared(GpuRuntime& runtime, std::size_t bytes, const char* what) {
   DeviceBuffer buffer;
   if (runtime.malloc(&buffer.address_, bytes) != runtimeSuccess) {
-    throw QuarlenError("quarlen:outOfMemory", "could not allocate " + std::to_string(bytes) +
-                                                  " bytes of device memory for " + what);
+    throw QuarlenError("quarlen:outOfMemory",
+                       "could not allocate " + std::to_string(bytes) + " bytes of device memory for " + what);
   }
   buffer.runtime_ = &runtime;
   buffer.bytes_ = bytes;

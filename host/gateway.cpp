@@ -42,9 +42,7 @@ std::int32_t wholeNumber(double value, int k) {
   return static_cast<std::int32_t>(value);
 }
 
-QuarlenError tooLarge(const std::string& what) {
-  return QuarlenError("quarlen:imageTooLarge", what);
-}
+QuarlenError tooLarge(const std::string& what) { return QuarlenError("quarlen:imageTooLarge", what); }
 
 }  // namespace
 

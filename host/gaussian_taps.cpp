@@ -39,8 +39,7 @@ void generateGaussianTaps(Call& call, DeviceWorkspace& workspace, float sigma) {
   const GaussianTaps taps = computeGaussianTaps(sigma);
   call.host.print("\n");
   uploadOrThrow(call.runtime, workspace.gaussTapsX.address(), taps.scaledTaps.data(), GAUSS_TAP_BYTES, "gaussTapsX");
-  uploadOrThrow(call.runtime, workspace.gaussTapsY.address(), taps.unscaledTaps.data(), GAUSS_TAP_BYTES,
-                "gaussTapsY");
+  uploadOrThrow(call.runtime, workspace.gaussTapsY.address(), taps.unscaledTaps.data(), GAUSS_TAP_BYTES, "gaussTapsY");
 }
 
 }  // namespace quarlen

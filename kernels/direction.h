@@ -50,7 +50,9 @@ QUARLEN_HD QUARLEN_INLINE float gradientAngle(float gx, float gy) {
 }
 
 // The direction code of any gradient, NaN and infinities included.
-QUARLEN_HD QUARLEN_INLINE std::uint32_t directionCode(float gx, float gy) { return quantiseAngle(gradientAngle(gx, gy)); }
+QUARLEN_HD QUARLEN_INLINE std::uint32_t directionCode(float gx, float gy) {
+  return quantiseAngle(gradientAngle(gx, gy));
+}
 
 #if !defined(__CUDA_ARCH__)
 
@@ -69,7 +71,7 @@ inline constexpr double TAN_PI_MINUS_T7 = 0.41421364733167221;  // left half: |a
 // ones, in every rounding mode. Plain float arithmetic and selects: a conversion to int here would
 // be moved into a branch by the compiler and keep the loop from being vectorised.
 QUARLEN_INLINE float wholeGradientOffset(float g) {
-  constexpr float roundingShift = 12582912.0f;  // 1.5 * 2^23
+  constexpr float roundingShift = 12582912.0f;                                  // 1.5 * 2^23
   const float low = !(g >= -WHOLE_GRADIENT_LIMIT) ? -WHOLE_GRADIENT_LIMIT : g;  // NaN becomes the bound
   const float clamped = low > WHOLE_GRADIENT_LIMIT ? WHOLE_GRADIENT_LIMIT : low;
   const float whole = (clamped + roundingShift) - roundingShift;

@@ -50,8 +50,8 @@ QUARLEN_HD QUARLEN_INLINE unsigned haloCell(unsigned r, unsigned c) { return r *
 // cell; the threads of the first and last tile rows fill the rows above and below, those of the
 // first tile column both side columns, and the four corner threads the corner cells.
 template <class Block>
-QUARLEN_HD QUARLEN_INLINE void loadHaloedTile(Block& block, float* tile, const float* gradStrength, std::uint32_t iWidth,
-                                              std::uint32_t iHeight) {
+QUARLEN_HD QUARLEN_INLINE void loadHaloedTile(Block& block, float* tile, const float* gradStrength,
+                                              std::uint32_t iWidth, std::uint32_t iHeight) {
   constexpr unsigned last = TILE_SIZE - 1;
   constexpr unsigned outer = HALO_SIDE - 1;
   block.phase([&](Thread t) {

@@ -144,9 +144,7 @@ QUARLEN_HD QUARLEN_INLINE std::int32_t blockCount(Block& block, std::int32_t* ce
 template <class Block>
 QUARLEN_HD QUARLEN_INLINE void writeTile(Block& block, const HaloTile& tile, float* gradStrengthOut,
                                          std::uint32_t iWidth) {
-  block.phase([&](Thread t) {
-    gradStrengthOut[pixelIndex(block, t, iWidth)] = tile[t.ty + 1][t.tx + 1];
-  });
+  block.phase([&](Thread t) { gradStrengthOut[pixelIndex(block, t, iWidth)] = tile[t.ty + 1][t.tx + 1]; });
 }
 
 // A thread's breadth-first queue of tile cells: entry k is row list_0[2k], column list_0[2k + 1].

@@ -31,10 +31,10 @@ enum class KernelId : std::uint8_t {
 inline constexpr std::size_t KERNEL_COUNT = 13;
 
 inline constexpr std::array<std::string_view, KERNEL_COUNT> KERNEL_NAMES = {
-    "cannyBlockConverter8",   "cannyBlockConverter",           "cannyHysteresisBlockShared",
-    "cannyHysteresisBlock",   "cannyNonmaxSupression",         "cannyGradientStrengthDirection",
-    "sobelSeparablePassY",    "sobelSeparablePassX",           "gaussianSeparablePassY",
-    "gaussianSeparablePassX", "loadConvertData8",              "loadConvertData",
+    "cannyBlockConverter8",   "cannyBlockConverter",   "cannyHysteresisBlockShared",
+    "cannyHysteresisBlock",   "cannyNonmaxSupression", "cannyGradientStrengthDirection",
+    "sobelSeparablePassY",    "sobelSeparablePassX",   "gaussianSeparablePassY",
+    "gaussianSeparablePassX", "loadConvertData8",      "loadConvertData",
     "matlabGrayScaleTest",
 };
 

@@ -130,9 +130,8 @@ struct LoadConvertData {
   QUARLEN_HD static void run(Block& block, Shared& shared, const std::uint8_t* iData, float* formatData,
                              std::uint16_t iWidth, std::uint16_t iHeight) {
     transfer_detail::stageTile(block, shared.smem, COLOUR_PLANES, iData, iWidth, iHeight);
-    block.phase([&](Thread t) {
-      formatData[pixelIndex(block, t, iWidth)] = transfer_detail::stagedGrey(shared.smem, t);
-    });
+    block.phase(
+        [&](Thread t) { formatData[pixelIndex(block, t, iWidth)] = transfer_detail::stagedGrey(shared.smem, t); });
   }
 };
 
@@ -149,8 +148,7 @@ struct LoadConvertData8 {
                              std::uint16_t iWidth, std::uint16_t iHeight) {
     transfer_detail::stageTile(block, shared.smem, 1, iData, iWidth, iHeight);
     block.phase([&](Thread t) {
-      formatData[pixelIndex(block, t, iWidth)] =
-          static_cast<float>(shared.smem[stagingIndex(0, t.tx, t.ty)]);
+      formatData[pixelIndex(block, t, iWidth)] = static_cast<float>(shared.smem[stagingIndex(0, t.tx, t.ty)]);
     });
   }
 };

@@ -50,9 +50,8 @@ bool unpackParams(ParamList<P...> list, const std::byte* block, Resolve&& resolv
       std::memcpy(&std::get<I>(out), block + offsets[I], sizeof(T));
     }
   };
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    (read(std::integral_constant<std::size_t, I>{}), ...);
-  }(std::index_sequence_for<P...>{});
+  [&]<std::size_t... I>(std::index_sequence<I...>) { (read(std::integral_constant<std::size_t, I>{}), ...); }
+  (std::index_sequence_for<P...>{});
   (void)list;
   return ok;
 }

@@ -1,5 +1,7 @@
 // The CPU executor: block semantics (shared memory, barriers, per-thread values, block-uniform
 // loops) in every thread order, the launch protocol, device memory and the module registry.
+#include "runtime/cpu/executor.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 
 #include "kernels/module.h"
 #include "runtime/backend.h"
-#include "runtime/cpu/executor.h"
 
 namespace quarlen {
 namespace {

@@ -34,8 +34,8 @@ TEST(Decoding, FollowsTheCallersArrayShapeAndTruncatesWholeNumbers) {
       {480, 640, 2, -4, 2, 320, -4},        // other channel counts and negative passes are kept
   };
   for (const Case& c : cases) {
-    InMemoryHost host = InMemoryHost::call({}, c.rows, c.columnsTimesPlanes, 1, c.channels, 0.1, 0.3,
-                                           c.hysteresisIts, 0);
+    InMemoryHost host =
+        InMemoryHost::call({}, c.rows, c.columnsTimesPlanes, 1, c.channels, 0.1, 0.3, c.hysteresisIts, 0);
     const GatewayArguments a = decodeArguments(host);
     EXPECT_EQ(a.channels, c.expectChannels);
     EXPECT_EQ(a.width, c.expectWidth);
@@ -60,8 +60,7 @@ TEST(Diagnostics, PrintsRowsColumnsThresholdsAndPassesExactly) {
 
   InMemoryHost smoothed = InMemoryHost::call(std::vector<std::uint8_t>(32 * 16), 32, 16, 1, 1, 2, 7.5, 0, 1.5);
   runGateway(smoothed, device.executor);
-  EXPECT_EQ(smoothed.console,
-            "matrix dims 32 16\n thresholdlow 2.000000, thresholdhigh 7.500000,hysteresisIts 0\n\n");
+  EXPECT_EQ(smoothed.console, "matrix dims 32 16\n thresholdlow 2.000000, thresholdhigh 7.500000,hysteresisIts 0\n\n");
 }
 
 TEST(Result, IsHeightByWidthByThreeAndZeroForABlackImage) {
@@ -124,16 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"EmptyThresholdHigh", [](InMemoryHost& h) { h.scalars[2].reset(); }, "quarlen:badArgument",
                  "thresholdHigh"},
         BadInput{"ZeroChannels", [](InMemoryHost& h) { h.scalars[0] = 0; }, "quarlen:badArgument", "channels"},
-        BadInput{"FractionalChannels", [](InMemoryHost& h) { h.scalars[0] = 0.5; }, "quarlen:badArgument",
-                 "channels"},
+        BadInput{"FractionalChannels", [](InMemoryHost& h) { h.scalars[0] = 0.5; }, "quarlen:badArgument", "channels"},
         BadInput{"NegativeChannels", [](InMemoryHost& h) { h.scalars[0] = -3; }, "quarlen:badArgument", "channels"},
         BadInput{"NaNChannels", [](InMemoryHost& h) { h.scalars[0] = NaN; }, "quarlen:badArgument", "channels"},
         BadInput{"NaNPasses", [](InMemoryHost& h) { h.scalars[3] = NaN; }, "quarlen:badArgument", "hysteresisIts"},
-        BadInput{"HugePasses", [](InMemoryHost& h) { h.scalars[3] = 1e10; }, "quarlen:badArgument",
-                 "hysteresisIts"},
+        BadInput{"HugePasses", [](InMemoryHost& h) { h.scalars[3] = 1e10; }, "quarlen:badArgument", "hysteresisIts"},
         BadInput{"TooManyRows", [](InMemoryHost& h) { h.rows = 65536; }, "quarlen:imageTooLarge", "65536 rows"},
-        BadInput{"TooManyColumns", [](InMemoryHost& h) { h.columnsTimesPlanes = 65536 * 3; },
-                 "quarlen:imageTooLarge", "65536 columns"},
+        BadInput{"TooManyColumns", [](InMemoryHost& h) { h.columnsTimesPlanes = 65536 * 3; }, "quarlen:imageTooLarge",
+                 "65536 columns"},
         BadInput{"TooManyBytes",
                  [](InMemoryHost& h) {
                    h.rows = 40000;

@@ -1,12 +1,14 @@
 // Gradient strength and direction codes, and non-maximum suppression: the kernels against plain
 // per-pixel formulas, on hand-made fixtures and on seeded random images, in every thread order.
+#include "kernels/gradient.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstddef>
-#include <iterator>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -14,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "kernels/gradient.h"
 #include "runtime/cpu/executor.h"
 
 namespace quarlen {
@@ -51,15 +52,24 @@ std::uint32_t goldCode(float gx, float gy) {
 
 float goldStrength(float gx, float gy) { return std::sqrt(std::fma(gx, gx, gy * gy)); }
 
-float goldSuppressed(const std::vector<float>& strength, const std::vector<std::uint32_t>& code, int width,
-                     int height, int x, int y) {
-  auto at = [&](int u, int v) { return (u < 0 || v < 0 || u >= width || v >= height) ? 0.0f : strength[v * width + u]; };
+float goldSuppressed(const std::vector<float>& strength, const std::vector<std::uint32_t>& code, int width, int height,
+                     int x, int y) {
+  auto at = [&](int u, int v) {
+    return (u < 0 || v < 0 || u >= width || v >= height) ? 0.0f : strength[v * width + u];
+  };
   int dx = 1, dy = 0;
   switch (code[y * width + x]) {
-    case 45: dx = 1, dy = -1; break;
-    case 90: dx = 0, dy = 1; break;
-    case 135: dx = -1, dy = -1; break;
-    default: break;
+    case 45:
+      dx = 1, dy = -1;
+      break;
+    case 90:
+      dx = 0, dy = 1;
+      break;
+    case 135:
+      dx = -1, dy = -1;
+      break;
+    default:
+      break;
   }
   const float c = at(x, y);
   return (c > at(x + dx, y + dy) && c > at(x - dx, y - dy)) ? c : 0.0f;
@@ -72,13 +82,14 @@ struct GradientOutput {
   std::vector<std::uint32_t> code;
 };
 
-GradientOutput runGradient(const std::vector<float>& gx, const std::vector<float>& gy, unsigned width,
-                           unsigned height, ThreadOrder order = ThreadOrder::forward) {
-  GradientOutput out{std::vector<float>(gx.size(), strengthSentinel), std::vector<std::uint32_t>(gx.size(), codeSentinel)};
+GradientOutput runGradient(const std::vector<float>& gx, const std::vector<float>& gy, unsigned width, unsigned height,
+                           ThreadOrder order = ThreadOrder::forward) {
+  GradientOutput out{std::vector<float>(gx.size(), strengthSentinel),
+                     std::vector<std::uint32_t>(gx.size(), codeSentinel)};
   CpuExecutor executor({.workers = 2, .order = order, .shuffleSeed = 11});
-  executor.runGrid<CannyGradientStrengthDirection>(gridOf(width, height), gx.data(), gy.data(),
-                                                   static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
-                                                   out.strength.data(), out.code.data());
+  executor.runGrid<CannyGradientStrengthDirection>(
+      gridOf(width, height), gx.data(), gy.data(), static_cast<std::uint16_t>(width),
+      static_cast<std::uint16_t>(height), out.strength.data(), out.code.data());
   return out;
 }
 
@@ -100,13 +111,26 @@ TEST(DirectionQuantiser, ThresholdsFallOnTheSideTheSinglePrecisionComparisonGive
     std::uint32_t code;
   };
   const Case cases[] = {
-      {0.392699093f, 0},    {1.17809725f, 45},    {1.96349537f, 90},    {2.74889350f, 135},
-      {-0.392699093f, 0},   {-1.17809725f, 135},  {-1.96349537f, 90},   {-2.74889350f, 45},
-      {pi, 0},              {-pi, 0},             {0.0f, 0},            {-0.0f, 0},
-      {std::nextafter(0.392699093f, 1.0f), 45},   {std::nextafter(-0.392699093f, -1.0f), 135},
-      {std::nextafter(1.17809725f, 2.0f), 90},    {std::nextafter(-1.17809725f, -2.0f), 90},
-      {std::nextafter(1.96349537f, 2.0f), 135},   {std::nextafter(-1.96349537f, -2.0f), 45},
-      {std::nextafter(2.74889350f, 3.0f), 0},     {std::nextafter(-2.74889350f, -3.0f), 0},
+      {0.392699093f, 0},
+      {1.17809725f, 45},
+      {1.96349537f, 90},
+      {2.74889350f, 135},
+      {-0.392699093f, 0},
+      {-1.17809725f, 135},
+      {-1.96349537f, 90},
+      {-2.74889350f, 45},
+      {pi, 0},
+      {-pi, 0},
+      {0.0f, 0},
+      {-0.0f, 0},
+      {std::nextafter(0.392699093f, 1.0f), 45},
+      {std::nextafter(-0.392699093f, -1.0f), 135},
+      {std::nextafter(1.17809725f, 2.0f), 90},
+      {std::nextafter(-1.17809725f, -2.0f), 90},
+      {std::nextafter(1.96349537f, 2.0f), 135},
+      {std::nextafter(-1.96349537f, -2.0f), 45},
+      {std::nextafter(2.74889350f, 3.0f), 0},
+      {std::nextafter(-2.74889350f, -3.0f), 0},
       {nan, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(quantiseAngle(c.angle), c.code) << "angle " << c.angle;
@@ -131,11 +155,24 @@ TEST(DirectionQuantiser, OnlyPairsOfWholeNumbersUpTo1020TakeTheShortcut) {
     bool whole;
   };
   const Case cases[] = {
-      {0.0f, 0.0f, true},       {-0.0f, -0.0f, true},   {1020.0f, -1020.0f, true}, {-1020.0f, 7.0f, true},
-      {1021.0f, 0.0f, false},   {0.0f, -1021.0f, false}, {std::nextafter(1020.0f, 2000.0f), 1.0f, false},
-      {0.5f, 0.0f, false},      {3.0f, -3.25f, false},   {1e-30f, 0.0f, false},     {0.0f, 1e10f, false},
-      {-1e10f, 0.0f, false},    {-3e38f, 3e38f, false},  {inf, 0.0f, false},        {0.0f, -inf, false},
-      {nan, 0.0f, false},       {0.0f, nan, false},      {inf, -inf, false},
+      {0.0f, 0.0f, true},
+      {-0.0f, -0.0f, true},
+      {1020.0f, -1020.0f, true},
+      {-1020.0f, 7.0f, true},
+      {1021.0f, 0.0f, false},
+      {0.0f, -1021.0f, false},
+      {std::nextafter(1020.0f, 2000.0f), 1.0f, false},
+      {0.5f, 0.0f, false},
+      {3.0f, -3.25f, false},
+      {1e-30f, 0.0f, false},
+      {0.0f, 1e10f, false},
+      {-1e10f, 0.0f, false},
+      {-3e38f, 3e38f, false},
+      {inf, 0.0f, false},
+      {0.0f, -inf, false},
+      {nan, 0.0f, false},
+      {0.0f, nan, false},
+      {inf, -inf, false},
   };
   for (const Case& c : cases) EXPECT_EQ(areWholeGradients(c.gx, c.gy), c.whole) << "(" << c.gx << ", " << c.gy << ")";
 }
@@ -151,26 +188,68 @@ TEST(GradientKernel, EdgeCasesGiveTheirStrengthAndCode) {
   };
   const Case cases[] = {
       // zero vectors of every sign
-      {0.0f, 0.0f, 0, 0.0f}, {-0.0f, 0.0f, 0, 0.0f}, {0.0f, -0.0f, 0, 0.0f}, {-0.0f, -0.0f, 0, 0.0f},
+      {0.0f, 0.0f, 0, 0.0f},
+      {-0.0f, 0.0f, 0, 0.0f},
+      {0.0f, -0.0f, 0, 0.0f},
+      {-0.0f, -0.0f, 0, 0.0f},
       // axes, with either sign of the zero component
-      {1, 0.0f, 0, 1.0f}, {-1, 0.0f, 0, 1.0f}, {-1, -0.0f, 0}, {0.0f, 1, 90, 1.0f}, {-0.0f, 1, 90}, {0.0f, -1, 90},
+      {1, 0.0f, 0, 1.0f},
+      {-1, 0.0f, 0, 1.0f},
+      {-1, -0.0f, 0},
+      {0.0f, 1, 90, 1.0f},
+      {-0.0f, 1, 90},
+      {0.0f, -1, 90},
       {-0.0f, -1, 90},
       // diagonals
-      {1, 1, 45}, {-7, -7, 45}, {1, -1, 135}, {-1, 1, 135}, {3, 4, 45, 5.0f}, {-3, -4, 45, 5.0f},
+      {1, 1, 45},
+      {-7, -7, 45},
+      {1, -1, 135},
+      {-1, 1, 135},
+      {3, 4, 45, 5.0f},
+      {-3, -4, 45, 5.0f},
       // around 22.5 degrees and its mirrors
-      {1000, 414, 0}, {1000, 415, 45}, {1000, -414, 0}, {1000, -415, 135},
-      {-1000, 414, 0}, {-1000, 415, 135}, {-1000, -414, 0}, {-1000, -415, 45},
+      {1000, 414, 0},
+      {1000, 415, 45},
+      {1000, -414, 0},
+      {1000, -415, 135},
+      {-1000, 414, 0},
+      {-1000, 415, 135},
+      {-1000, -414, 0},
+      {-1000, -415, 45},
       // around 67.5 and 112.5 degrees
-      {414, 1000, 90}, {415, 1000, 45}, {-414, 1000, 90}, {-415, 1000, 135}, {414, -1000, 90}, {415, -1000, 135},
-      {12, 5, 45}, {5, 12, 45}, {2, 5, 90},
+      {414, 1000, 90},
+      {415, 1000, 45},
+      {-414, 1000, 90},
+      {-415, 1000, 135},
+      {414, -1000, 90},
+      {415, -1000, 135},
+      {12, 5, 45},
+      {5, 12, 45},
+      {2, 5, 90},
       // the corners of the whole-number range
-      {1020, 1020, 45}, {-1020, 1020, 135}, {-1020, -1020, 45}, {1020, -1020, 135},
+      {1020, 1020, 45},
+      {-1020, 1020, 135},
+      {-1020, -1020, 45},
+      {1020, -1020, 135},
       // not whole, or beyond the Sobel range: the arc tangent decides
-      {1, 0.45f, 45}, {1, 0.4f, 0}, {2.5f, -2.5f, 135}, {2000, 830, 45}, {2000, 828, 0}, {-1021, 0.0f, 0},
+      {1, 0.45f, 45},
+      {1, 0.4f, 0},
+      {2.5f, -2.5f, 135},
+      {2000, 830, 45},
+      {2000, 828, 0},
+      {-1021, 0.0f, 0},
       {1e30f, 1e30f, 45},
       // infinities and NaN
-      {inf, inf, 45, inf}, {-inf, inf, 135, inf}, {inf, -inf, 135, inf}, {-inf, -inf, 45, inf}, {inf, 5, 0, inf},
-      {5, -inf, 90, inf}, {nan, 1, 0, nan}, {1, nan, 0, nan}, {nan, nan, 0, nan}, {nan, inf, 0, nan},
+      {inf, inf, 45, inf},
+      {-inf, inf, 135, inf},
+      {inf, -inf, 135, inf},
+      {-inf, -inf, 45, inf},
+      {inf, 5, 0, inf},
+      {5, -inf, 90, inf},
+      {nan, 1, 0, nan},
+      {1, nan, 0, nan},
+      {nan, nan, 0, nan},
+      {nan, inf, 0, nan},
   };
   constexpr unsigned size = 16;
   std::vector<float> gx(size * size, 0.0f), gy(size * size, 0.0f);
@@ -217,11 +296,10 @@ TEST_P(GradientOrders, MatchesGoldOnRandomImagesAndWritesOnlyWholeTiles) {
         const bool tile = inWholeTile(x, y, s.width, s.height);
         const float strength = tile ? goldStrength(gx[i], gy[i]) : strengthSentinel;
         const std::uint32_t code = tile ? goldCode(gx[i], gy[i]) : codeSentinel;
-        ASSERT_TRUE(sameFloat(out.strength[i], strength))
-            << s.width << " x " << s.height << " at (" << x << ", " << y << "): " << out.strength[i] << " not "
-            << strength;
-        ASSERT_EQ(out.code[i], code) << s.width << " x " << s.height << " at (" << x << ", " << y << ") for ("
-                                     << gx[i] << ", " << gy[i] << ")";
+        ASSERT_TRUE(sameFloat(out.strength[i], strength)) << s.width << " x " << s.height << " at (" << x << ", " << y
+                                                          << "): " << out.strength[i] << " not " << strength;
+        ASSERT_EQ(out.code[i], code) << s.width << " x " << s.height << " at (" << x << ", " << y << ") for (" << gx[i]
+                                     << ", " << gy[i] << ")";
       }
   }
 }
@@ -287,12 +365,18 @@ TEST(NonmaxSuppression, KeepsOnlyStrictMaximaAlongTheDirectionLine) {
       {"code 135 against a larger (x+1, y+1)", 32, 32, {{5, 5, 5, 135}, {6, 6, 6, 0}}, {{5, 5, 0}}},
       {"image corner counts 0.0 outside", 32, 32, {{0, 0, 4, 135}, {1, 1, 3, 0}}, {{0, 0, 4}}},
       {"zero strength is never kept", 32, 32, {{7, 7, 0, 0}}, {{7, 7, 0}}},
-      {"seam (15, 16) reads (16, 15) through the corner cell", 32, 32, {{15, 16, 5, 45}, {16, 15, 6, 0}},
+      {"seam (15, 16) reads (16, 15) through the corner cell",
+       32,
+       32,
+       {{15, 16, 5, 45}, {16, 15, 6, 0}},
        {{15, 16, 0}}},
       {"seam (15, 16) reads (14, 17)", 32, 32, {{15, 16, 5, 45}, {14, 17, 6, 0}}, {{15, 16, 0}}},
       {"seam (15, 16) kept above both", 32, 32, {{15, 16, 5, 45}, {16, 15, 4, 0}, {14, 17, 4, 0}}, {{15, 16, 5}}},
-      {"seam (16, 15) reads (15, 16) through the bottom-left corner cell", 32, 32,
-       {{16, 15, 5, 45}, {15, 16, 6, 0}}, {{16, 15, 0}}},
+      {"seam (16, 15) reads (15, 16) through the bottom-left corner cell",
+       32,
+       32,
+       {{16, 15, 5, 45}, {15, 16, 6, 0}},
+       {{16, 15, 0}}},
       {"seam (15, 15) reads (16, 16)", 32, 32, {{15, 15, 5, 135}, {16, 16, 6, 0}}, {{15, 15, 0}}},
       {"seam (16, 16) reads (15, 15)", 32, 32, {{16, 16, 5, 135}, {15, 15, 6, 0}}, {{16, 16, 0}}},
       // (0, 6) is the element after (31, 5), and the tail behind the image holds 1000.
@@ -300,7 +384,9 @@ TEST(NonmaxSuppression, KeepsOnlyStrictMaximaAlongTheDirectionLine) {
       {"last row counts 0.0 below", 32, 32, {{5, 31, 3, 90}, {5, 30, 2, 0}}, {{5, 31, 3}}},
       {"bottom-right corner", 32, 32, {{31, 31, 3, 135}, {30, 30, 2, 0}}, {{31, 31, 3}}},
       {"first column counts 0.0 on its left", 32, 32, {{0, 5, 3, 0}, {1, 5, 2, 0}, {31, 4, 9, 0}}, {{0, 5, 3}}},
-      {"40 x 37: x = 31 compares the pixel x = 32 outside the tiles", 40, 37,
+      {"40 x 37: x = 31 compares the pixel x = 32 outside the tiles",
+       40,
+       37,
        {{31, 5, 5, 0}, {32, 5, 6, 0}, {31, 8, 5, 0}, {32, 8, 4, 0}, {31, 31, 5, 90}, {31, 32, 6, 0}},
        {{31, 5, 0}, {31, 8, 5}, {31, 31, 0}}},
   };
@@ -314,7 +400,8 @@ TEST(NonmaxSuppression, KeepsOnlyStrictMaximaAlongTheDirectionLine) {
       for (unsigned y = 0; y < c.height; ++y)
         for (unsigned x = 0; x < c.width; ++x)
           if (!inWholeTile(x, y, c.width, c.height)) {
-            ASSERT_EQ(out[std::size_t{y} * c.width + x], strengthSentinel) << c.name << " wrote (" << x << ", " << y << ")";
+            ASSERT_EQ(out[std::size_t{y} * c.width + x], strengthSentinel)
+                << c.name << " wrote (" << x << ", " << y << ")";
           }
     }
   }

@@ -1,5 +1,7 @@
 // The hysteresis kernels: classification, synchronous sweeps within a tile, edges crossing one tile
 // border per pass, the candidate-list traces and their cap, against a plain per-tile gold.
+#include "kernels/hysteresis.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +17,6 @@
 #include <utility>
 #include <vector>
 
-#include "kernels/hysteresis.h"
 #include "runtime/cpu/cpu_block.h"
 #include "runtime/cpu/executor.h"
 #include "support/fixtures.h"
@@ -45,9 +46,9 @@ bool sameValue(float a, float b) {
   for (unsigned y = 0; y < expected.height; ++y)
     for (unsigned x = 0; x < expected.width; ++x)
       if (!sameValue(actual.at(x, y), expected.at(x, y)))
-        return ::testing::AssertionFailure() << "first difference at (" << x << ", " << y << "): " << actual.at(x, y)
-                                             << " instead of " << expected.at(x, y) << ", image " << expected.width
-                                             << " x " << expected.height;
+        return ::testing::AssertionFailure()
+               << "first difference at (" << x << ", " << y << "): " << actual.at(x, y) << " instead of "
+               << expected.at(x, y) << ", image " << expected.width << " x " << expected.height;
   return ::testing::AssertionSuccess();
 }
 
@@ -232,7 +233,9 @@ Image randomTrees(unsigned width, unsigned height, std::uint32_t seed, double st
     return x >= 0 && y >= 0 && x < static_cast<int>(width) && y < static_cast<int>(height) &&
            candidate[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
   };
-  const auto onRingRow = [](int i) { return i % static_cast<int>(TILE_SIZE) == 0 || i % static_cast<int>(TILE_SIZE) == 15; };
+  const auto onRingRow = [](int i) {
+    return i % static_cast<int>(TILE_SIZE) == 0 || i % static_cast<int>(TILE_SIZE) == 15;
+  };
   std::vector<std::size_t> order(image.pixels.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::shuffle(order.begin(), order.end(), random);
@@ -270,7 +273,8 @@ struct Size {
 };
 
 // Awkward sizes: less than a tile, one tile, a ragged margin on one or both sides, several tiles.
-constexpr std::array<Size, 8> SIZES = {{{16, 16}, {17, 33}, {40, 37}, {47, 16}, {15, 40}, {64, 50}, {33, 81}, {80, 64}}};
+constexpr std::array<Size, 8> SIZES = {
+    {{16, 16}, {17, 33}, {40, 37}, {47, 16}, {15, 40}, {64, 50}, {33, 81}, {80, 64}}};
 
 // ---- Classification ----
 
@@ -429,8 +433,8 @@ Cells diagonalChain(unsigned length) {
 
 struct SweepCase {
   const char* name;
-  Cells cells;       // chain, strong first; empty: only isolated values
-  unsigned sweeps;   // that the pass runs: one more than the longest distance it converts
+  Cells cells;      // chain, strong first; empty: only isolated values
+  unsigned sweeps;  // that the pass runs: one more than the longest distance it converts
 };
 
 TEST(HysteresisSweeps, RunOneSweepMoreThanTheLongestChainAndConvertItWhole) {
@@ -448,8 +452,8 @@ TEST(HysteresisSweeps, RunOneSweepMoreThanTheLongestChainAndConvertItWhole) {
     Image output(16, 16, UNWRITTEN);
     CannyHysteresisBlockShared::Shared shared{};
     SweepCountingBlock block{};
-    CannyHysteresisBlockShared::run(block, shared, static_cast<const float*>(input.pixels.data()),
-                                    output.pixels.data(), std::uint16_t{16}, std::uint16_t{16}, 3.0f, 7.0f);
+    CannyHysteresisBlockShared::run(block, shared, static_cast<const float*>(input.pixels.data()), output.pixels.data(),
+                                    std::uint16_t{16}, std::uint16_t{16}, 3.0f, 7.0f);
     EXPECT_EQ(block.uniformReads, test.sweeps) << test.name;
     for (const auto& [x, y] : test.cells) EXPECT_EQ(output.at(x, y), edgeMark) << test.name << " at " << x << ", " << y;
 
@@ -495,13 +499,14 @@ template <class Kernel>
 void expectOneBorderPerPass(const CrossingCase& test) {
   CpuExecutor executor({.workers = 2});
   const unsigned passes = test.tileOfCell.back() + 2;
-  const std::vector<Image> results =
-      runPasses<Kernel>(executor, chainImage(test.width, test.height, test.cells), 3.0f, 7.0f, static_cast<int>(passes));
+  const std::vector<Image> results = runPasses<Kernel>(executor, chainImage(test.width, test.height, test.cells), 3.0f,
+                                                       7.0f, static_cast<int>(passes));
   for (unsigned p = 0; p < passes; ++p)
     for (std::size_t i = 1; i < test.cells.size(); ++i) {
       const auto [x, y] = test.cells[i];
       ASSERT_EQ(results[p].at(x, y), test.tileOfCell[i] <= p ? edgeMark : candidateMark)
-          << kernelName(Kernel::id) << ": " << test.name << ", after pass " << p + 1 << " at (" << x << ", " << y << ")";
+          << kernelName(Kernel::id) << ": " << test.name << ", after pass " << p + 1 << " at (" << x << ", " << y
+          << ")";
     }
 }
 
@@ -591,10 +596,10 @@ INSTANTIATE_TEST_SUITE_P(Hysteresis, HysteresisOrders,
 TEST(HysteresisLists, TraceThroughACandidateOnTheRingButStartOnlyInsideTheTile) {
   Image input(32, 32);
   input.at(14, 4) = edgeMark;
-  input.at(15, 5) = candidateMark;  // a seed
-  input.at(16, 6) = candidateMark;  // ring, next to the seed
-  input.at(15, 7) = candidateMark;  // reached from the seed only through (16, 6)
-  input.at(16, 10) = edgeMark;      // ring
+  input.at(15, 5) = candidateMark;   // a seed
+  input.at(16, 6) = candidateMark;   // ring, next to the seed
+  input.at(15, 7) = candidateMark;   // reached from the seed only through (16, 6)
+  input.at(16, 10) = edgeMark;       // ring
   input.at(16, 11) = candidateMark;  // ring, next to that edge
   input.at(15, 12) = candidateMark;  // reached from an edge only through (16, 11)
   CpuExecutor executor({.workers = 1});

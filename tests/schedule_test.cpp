@@ -17,9 +17,21 @@ using testing::RegisteredExecutor;
 
 // Device addresses in allocation order: the two byte buffers, then the workspace.
 enum Buffer : int {
-  deviceInput = 1, deviceOutput, sobelDerivTapsX, sobelSmoothTapsY, sobelSmoothTapsX, sobelDerivTapsY,
-  greyImage, passScratch, gradXImage, gradYImage, strengthImage, suppressedImage, directionImage,
-  gaussTapsX, gaussTapsY,
+  deviceInput = 1,
+  deviceOutput,
+  sobelDerivTapsX,
+  sobelSmoothTapsY,
+  sobelSmoothTapsX,
+  sobelDerivTapsY,
+  greyImage,
+  passScratch,
+  gradXImage,
+  gradYImage,
+  strengthImage,
+  suppressedImage,
+  directionImage,
+  gaussTapsX,
+  gaussTapsY,
 };
 
 std::string at(int buffer) { return "@" + std::to_string(buffer); }
@@ -28,8 +40,8 @@ std::vector<std::string> runAndLog(std::size_t rows, std::size_t columns, int ch
                                    PipelineOptions options = {}) {
   RegisteredExecutor device({.keepLog = true});
   const std::size_t planes = channels == 3 ? 3 : 1;
-  InMemoryHost host = InMemoryHost::call(randomImage(rows, columns * planes, 1, 5), rows, columns * planes, 1,
-                                         channels, 10, 30, passes, sigma);
+  InMemoryHost host = InMemoryHost::call(randomImage(rows, columns * planes, 1, 5), rows, columns * planes, 1, channels,
+                                         10, 30, passes, sigma);
   runGateway(host, device.executor, options);
   return linesStartingWith(device.executor.log(), {"launch", "configure", "copy @", "sync"});
 }
@@ -39,16 +51,22 @@ TEST(Schedule, LaunchesEveryStageWithItsArgumentsForAColourImage) {
   const std::string grid = " grid 3x2 (";
   const std::vector<std::string> expected = {
       "launch loadConvertData" + grid + at(deviceInput) + " " + at(greyImage) + size + ")",
-      "launch gaussianSeparablePassX" + grid + at(greyImage) + " " + at(passScratch) + size + " " + at(gaussTapsX) + ")",
-      "launch gaussianSeparablePassY" + grid + at(passScratch) + " " + at(greyImage) + size + " " + at(gaussTapsY) + ")",
-      "launch sobelSeparablePassX" + grid + at(greyImage) + " " + at(passScratch) + size + " " + at(sobelDerivTapsX) + ")",
-      "launch sobelSeparablePassY" + grid + at(passScratch) + " " + at(gradXImage) + size + " " + at(sobelSmoothTapsY) + ")",
-      "launch sobelSeparablePassX" + grid + at(greyImage) + " " + at(passScratch) + size + " " + at(sobelSmoothTapsX) + ")",
-      "launch sobelSeparablePassY" + grid + at(passScratch) + " " + at(gradYImage) + size + " " + at(sobelDerivTapsY) + ")",
+      "launch gaussianSeparablePassX" + grid + at(greyImage) + " " + at(passScratch) + size + " " + at(gaussTapsX) +
+          ")",
+      "launch gaussianSeparablePassY" + grid + at(passScratch) + " " + at(greyImage) + size + " " + at(gaussTapsY) +
+          ")",
+      "launch sobelSeparablePassX" + grid + at(greyImage) + " " + at(passScratch) + size + " " + at(sobelDerivTapsX) +
+          ")",
+      "launch sobelSeparablePassY" + grid + at(passScratch) + " " + at(gradXImage) + size + " " + at(sobelSmoothTapsY) +
+          ")",
+      "launch sobelSeparablePassX" + grid + at(greyImage) + " " + at(passScratch) + size + " " + at(sobelSmoothTapsX) +
+          ")",
+      "launch sobelSeparablePassY" + grid + at(passScratch) + " " + at(gradYImage) + size + " " + at(sobelDerivTapsY) +
+          ")",
       "launch cannyGradientStrengthDirection" + grid + at(gradXImage) + " " + at(gradYImage) + size + " " +
           at(strengthImage) + " " + at(directionImage) + ")",
-      "launch cannyNonmaxSupression" + grid + at(directionImage) + " " + at(strengthImage) + " " +
-          at(suppressedImage) + size + ")",
+      "launch cannyNonmaxSupression" + grid + at(directionImage) + " " + at(strengthImage) + " " + at(suppressedImage) +
+          size + ")",
       "launch cannyHysteresisBlockShared" + grid + at(suppressedImage) + " " + at(strengthImage) + size + " 10 30)",
       "copy " + at(strengthImage) + "->" + at(suppressedImage) + " 6144",
       "sync",
@@ -70,7 +88,8 @@ std::vector<std::string> expectedStages(int channels, bool smoothing, int passes
   stages.insert(stages.end(), {"sobelSeparablePassX", "sobelSeparablePassY", "sobelSeparablePassX",
                                "sobelSeparablePassY", "cannyGradientStrengthDirection", "cannyNonmaxSupression"});
   for (int pass = 0; pass < passes; ++pass)
-    stages.insert(stages.end(), {candidateList ? "cannyHysteresisBlock" : "cannyHysteresisBlockShared", "copy", "sync"});
+    stages.insert(stages.end(),
+                  {candidateList ? "cannyHysteresisBlock" : "cannyHysteresisBlockShared", "copy", "sync"});
   if (channels == 3) stages.insert(stages.end(), {"cannyBlockConverter", "download"});
   if (channels == 1) stages.insert(stages.end(), {"cannyBlockConverter8", "download"});
   return stages;
@@ -104,8 +123,7 @@ TEST(Schedule, RunsNoPassForNegativePassCounts) {
 }
 
 TEST(Schedule, CanRunTheCandidateListKernelInsteadOfTheSweeps) {
-  EXPECT_EQ(stagesOf(runAndLog(32, 32, 3, 0, 2, {HysteresisKernel::candidateList})),
-            expectedStages(3, false, 2, true));
+  EXPECT_EQ(stagesOf(runAndLog(32, 32, 3, 0, 2, {HysteresisKernel::candidateList})), expectedStages(3, false, 2, true));
 }
 
 TEST(Schedule, ARefusedLaunchIsSkippedWhileItsCopyAndSynchronisationStillRun) {
@@ -114,9 +132,15 @@ TEST(Schedule, ARefusedLaunchIsSkippedWhileItsCopyAndSynchronisationStillRun) {
   const std::string refused = "configure refused grid 0x2x1 block 16x16x1";
   const std::string copy = "copy " + at(strengthImage) + "->" + at(suppressedImage) + " 1920";
   const std::vector<std::string> expected = {
-      refused, refused, refused, refused, refused, refused, refused, refused, refused,  // ingest .. suppression
-      refused, copy,    "sync",  refused, copy,    "sync",                                // two passes
-      refused, "copy " + at(deviceOutput) + "->host 1440",                              // output
+      refused, refused,
+      refused, refused,
+      refused, refused,
+      refused, refused,
+      refused,  // ingest .. suppression
+      refused, copy,
+      "sync",  refused,
+      copy,    "sync",                                      // two passes
+      refused, "copy " + at(deviceOutput) + "->host 1440",  // output
   };
   EXPECT_EQ(log, expected);
 }

@@ -363,9 +363,9 @@ TEST(GaussianPasses, ConstantImagesDarkenOnlyWithin7PixelsOfTheBorder) {
   Taps taps(15);
   for (std::size_t j = 0; j < 15; ++j) taps[j] = static_cast<float>(j + 1) / 128.0f;
   const float v = 100.0f;
-  const float all = v * 120 / 128;     // taps 0..14
-  const float first = v * 92 / 128;    // taps 7..14
-  const float last = v * 36 / 128;     // taps 0..7
+  const float all = v * 120 / 128;   // taps 0..14
+  const float first = v * 92 / 128;  // taps 7..14
+  const float last = v * 36 / 128;   // taps 0..7
   const Image in(48, 48, v);
   const Image x = runPass<GaussianSeparablePassX>(in, taps);
   const Image y = runPass<GaussianSeparablePassY>(in, taps);
@@ -425,7 +425,7 @@ TEST(SobelGradients, ConstantImageIsFlatInsideAndStepsDownAtTheBorders) {
 TEST(SobelGradients, PointTowardTheBrighterSideAcrossTileSeams) {
   struct Scene {
     const char* name;
-    bool vertical;        // a line or step across x (varies along x) rather than across y
+    bool vertical;  // a line or step across x (varies along x) rather than across y
     bool (*bright)(unsigned position);
     std::vector<std::pair<unsigned, float>> expected;  // position along the varying axis, gradient
   };

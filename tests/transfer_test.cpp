@@ -1,5 +1,7 @@
 // The transfer kernels: caller bytes -> grey floats, edge map -> caller bytes, and the grey round
 // trip, against per-pixel formulas over the caller's column-major layout.
+#include "kernels/transfer.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <limits>
 #include <vector>
 
-#include "kernels/transfer.h"
 #include "support/fixtures.h"
 
 namespace quarlen {
@@ -52,8 +53,8 @@ TEST(Ingest, ConvertsColourPixelsWithTheGreyWeights) {
     float grey;
   };
   const Case cases[] = {
-      {0, 0, 0, 0},        {255, 255, 255, 255}, {255, 0, 0, 28},      {0, 255, 0, 150},     {0, 0, 255, 76},
-      {0, 100, 0, 58},     {0, 0, 100, 30},      {15, 15, 15, 14},     {120, 120, 120, 119}, {240, 240, 240, 239},
+      {0, 0, 0, 0},    {255, 255, 255, 255}, {255, 0, 0, 28},  {0, 255, 0, 150},     {0, 0, 255, 76},
+      {0, 100, 0, 58}, {0, 0, 100, 30},      {15, 15, 15, 14}, {120, 120, 120, 119}, {240, 240, 240, 239},
   };
   std::vector<std::uint8_t> image(16 * 16 * 3, 0);
   for (std::uint32_t i = 0; i < std::size(cases); ++i) {
@@ -104,7 +105,8 @@ TEST_P(TransferSizes, IngestMatchesTheGreyFormulaInWholeTilesAndWritesNothingEls
     for (std::uint32_t x = 0; x < w; ++x) {
       const float g = grey[elementIndex(x, y, w)], p = plain[elementIndex(x, y, w)];
       if (inTile(x, y)) {
-        ASSERT_EQ(g, goldGrey(byteAt(colour, x, y, 0, w, h), byteAt(colour, x, y, 1, w, h), byteAt(colour, x, y, 2, w, h)))
+        ASSERT_EQ(g,
+                  goldGrey(byteAt(colour, x, y, 0, w, h), byteAt(colour, x, y, 1, w, h), byteAt(colour, x, y, 2, w, h)))
             << "(" << x << ", " << y << ")";
         ASSERT_EQ(p, byteAt(colour, x, y, 0, w, h)) << "(" << x << ", " << y << ")";
       } else {
@@ -177,8 +179,9 @@ TEST(Transfer, MatlabGrayScaleTestIsLaunchableThroughTheRuntime) {
   executor.copyDeviceToHost(result.data(), out, result.size());
   for (std::uint32_t x = 0; x < 48; ++x)
     for (std::uint32_t y = 0; y < 32; ++y)
-      ASSERT_EQ(byteAt(result, x, y, 2, 48, 32),
-                goldGrey(byteAt(colour, x, y, 0, 48, 32), byteAt(colour, x, y, 1, 48, 32), byteAt(colour, x, y, 2, 48, 32)));
+      ASSERT_EQ(
+          byteAt(result, x, y, 2, 48, 32),
+          goldGrey(byteAt(colour, x, y, 0, 48, 32), byteAt(colour, x, y, 1, 48, 32), byteAt(colour, x, y, 2, 48, 32)));
   executor.free(in);
   executor.free(out);
 }

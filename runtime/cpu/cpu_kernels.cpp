@@ -14,7 +14,9 @@ template <class Kernel>
 bool runFromParams(CpuExecutor& executor, Dim3 grid, const std::byte* params) {
   return [&]<class... P>(ParamList<P...> list) {
     std::tuple<P...> arguments;
-    if (!unpackParams(list, params, [&](DeviceAddress a) { return executor.resolve(a); }, arguments)) return false;
+    if (!unpackParams(
+            list, params, [&](DeviceAddress a) { return executor.resolve(a); }, arguments))
+      return false;
     std::apply([&](auto... a) { executor.runGrid<Kernel>(grid, a...); }, arguments);
     return true;
   }(typename Kernel::Params{});

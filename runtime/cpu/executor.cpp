@@ -22,9 +22,7 @@ unsigned defaultWorkers() {
 
 std::string addressText(DeviceAddress address) { return "@" + std::to_string(address); }
 
-std::string dimText(Dim3 d) {
-  return std::to_string(d.x) + "x" + std::to_string(d.y) + "x" + std::to_string(d.z);
-}
+std::string dimText(Dim3 d) { return std::to_string(d.x) + "x" + std::to_string(d.y) + "x" + std::to_string(d.z); }
 
 }  // namespace
 
@@ -55,8 +53,7 @@ std::byte* CpuExecutor::takeMemory(std::size_t bytes) {
     spares_.erase(spare);
     return data;
   }
-  return static_cast<std::byte*>(
-      ::operator new[](std::max<std::size_t>(bytes, 1), ALLOCATION_ALIGNMENT, std::nothrow));
+  return static_cast<std::byte*>(::operator new[](std::max<std::size_t>(bytes, 1), ALLOCATION_ALIGNMENT, std::nothrow));
 }
 
 void CpuExecutor::keepSpare(Allocation allocation) {
@@ -135,7 +132,8 @@ int CpuExecutor::malloc(DeviceAddress* slot, std::size_t bytes) {
     return runtimeMemoryAllocation;
   }
   // The lowest free address, so that a call's buffers get the same addresses every time.
-  auto freeSlot = std::find_if(allocations_.begin(), allocations_.end(), [](const Allocation& a) { return a.data == nullptr; });
+  auto freeSlot =
+      std::find_if(allocations_.begin(), allocations_.end(), [](const Allocation& a) { return a.data == nullptr; });
   if (freeSlot == allocations_.end()) freeSlot = allocations_.insert(allocations_.end(), Allocation{});
   *freeSlot = Allocation{data, bytes};
   liveBytes_ += bytes;
@@ -229,8 +227,8 @@ int CpuExecutor::launch(KernelId key) {
     return pending ? runtimeInvalidDeviceFunction : runtimeInvalidConfiguration;
   }
   const CpuKernelEntry& kernel = cpuKernel(key);
-  record("launch " + name + " grid " + std::to_string(pending->grid.x) + "x" + std::to_string(pending->grid.y) +
-         " (" + kernel.format(pending->params.data()) + ")");
+  record("launch " + name + " grid " + std::to_string(pending->grid.x) + "x" + std::to_string(pending->grid.y) + " (" +
+         kernel.format(pending->params.data()) + ")");
   lock.unlock();
   if (!kernel.run(*this, pending->grid, pending->params.data())) {
     lock.lock();

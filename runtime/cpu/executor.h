@@ -26,7 +26,7 @@ struct CpuExecutorOptions {
   unsigned workers = 0;  // 0: one per core
   ThreadOrder order = ThreadOrder::forward;
   std::uint32_t shuffleSeed = 1;
-  bool keepLog = false;                                  // record every operation as a line of text
+  bool keepLog = false;                                      // record every operation as a line of text
   std::size_t capacityBytes = static_cast<std::size_t>(-1);  // device memory the executor may hand out
 };
 
@@ -90,7 +90,7 @@ class CpuExecutor final : public GpuRuntime {
   ThreadPool pool_;
   ThreadPermutation permutation_{};
 
-  mutable std::mutex mutex_;  // allocations, registry and log
+  mutable std::mutex mutex_;             // allocations, registry and log
   std::vector<Allocation> allocations_;  // address a is allocations_[a - 1]
   std::size_t liveBytes_ = 0;
   std::vector<Allocation> spares_;  // oldest first

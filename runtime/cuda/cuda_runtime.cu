@@ -179,7 +179,8 @@ template <class Kernel>
 int launchKernel(CudaRuntime& runtime, const PendingLaunch& pending) {
   return [&]<class... P>(ParamList<P...> list) -> int {
     std::tuple<P...> arguments;
-    if (!unpackParams(list, pending.params.data(), [&](DeviceAddress a) { return runtime.resolve(a); }, arguments))
+    if (!unpackParams(
+            list, pending.params.data(), [&](DeviceAddress a) { return runtime.resolve(a); }, arguments))
       return runtimeInvalidValue;
     return std::apply(
         [&](auto&... argument) -> int {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "host/gateway.h"
-#include "kernels/geometry.h"
 #include "inmemory/in_memory_host.h"
+#include "kernels/geometry.h"
 #include "runtime/backend.h"
 #include "runtime/cpu/executor.h"
 
