@@ -30,9 +30,9 @@ QUARLEN_HD constexpr std::uint32_t elementIndex(std::uint32_t x, std::uint32_t y
   return y * iWidth + x;
 }
 
-// Index into a transfer kernel's staging array: plane, column within the tile, row within the tile.
+// Index into a transfer kernel's staging array: plane, then the tile row by row.
 QUARLEN_HD constexpr unsigned stagingIndex(unsigned plane, unsigned column, unsigned row) {
-  return plane * BLOCK_THREADS + column * TILE_SIZE + row;
+  return plane * BLOCK_THREADS + row * TILE_SIZE + column;
 }
 
 // Thread t's own pixel in its block.

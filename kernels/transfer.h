@@ -1,10 +1,16 @@
 // The image transfer kernels: caller bytes -> grey float image (ingest), edge map -> caller bytes
 // (output), and the grey round trip matlabGrayScaleTest that joins the two.
 //
-// All of them stage one tile of up to three planes in a block-shared array laid out as
-// plane * 256 + column * 16 + row, so that four consecutive elements are one 4-byte word of a
-// column of the byte image. Loader and writer threads are those with tx < 4 * planes: thread
-// (tx, ty) moves word tx % 4 (rows 4k..4k+3) of plane tx / 4 in tile column ty.
+// All of them stage one tile of up to three planes in a block-shared array laid out row by row,
+// plane * 256 + row * 16 + column (stagingIndex). Loader and writer threads are those with
+// tx < 4 * planes: thread (tx, ty) moves word tx % 4 (rows 4k..4k+3) of plane tx / 4 in tile column
+// ty, so the transposition between the column-major bytes and the row-major floats happens there,
+// and the threads that convert pixel (tx, ty) read and write consecutive elements for consecutive
+// tx: without bank conflicts on a GPU, and as whole vectors on the CPU.
+//
+// The CPU executor takes the blocks of these kernels down the columns of tiles
+// (BLOCKS_DOWN_COLUMNS), so that consecutive blocks touch neighbouring bytes of the column-major
+// image; the row-major float images do not mind either order.
 //
 // Words are moved whole when iHeight is a multiple of 4, so that every word is 4-byte aligned;
 // otherwise byte by byte, to the same offsets. Tile indices are full width, so every image up to
@@ -71,13 +77,12 @@ QUARLEN_HD QUARLEN_INLINE void stageTile(Block& block, std::int32_t* staging, un
   block.phase([&](Thread t) {
     if (t.tx >= WORD_BYTES * planes) return;
     const std::uint8_t* source = bytes + wordOffset(block, t, iWidth, iHeight);
-    std::int32_t* staged = staging + stagingIndex(t.tx / WORD_BYTES, t.ty, WORD_BYTES * (t.tx % WORD_BYTES));
-    if (aligned) {
-      const std::uint32_t word = loadWord(source);
-      for (unsigned j = 0; j < WORD_BYTES; ++j) staged[j] = static_cast<std::int32_t>((word >> (8 * j)) & 0xFFu);
-    } else {
-      for (unsigned j = 0; j < WORD_BYTES; ++j) staged[j] = source[j];
-    }
+    const unsigned plane = t.tx / WORD_BYTES;
+    const unsigned firstRow = WORD_BYTES * (t.tx % WORD_BYTES);
+    const std::uint32_t word = aligned ? loadWord(source) : 0;
+    for (unsigned j = 0; j < WORD_BYTES; ++j)
+      staging[stagingIndex(plane, t.ty, firstRow + j)] =
+          aligned ? static_cast<std::int32_t>((word >> (8 * j)) & 0xFFu) : source[j];
   });
 }
 
@@ -90,13 +95,15 @@ QUARLEN_HD QUARLEN_INLINE void writeTile(Block& block, const std::uint32_t* stag
   block.phase([&](Thread t) {
     if (t.tx >= WORD_BYTES * planes) return;
     std::uint8_t* target = bytes + wordOffset(block, t, iWidth, iHeight);
-    const std::uint32_t* staged = staging + stagingIndex(t.tx / WORD_BYTES, t.ty, WORD_BYTES * (t.tx % WORD_BYTES));
+    const unsigned plane = t.tx / WORD_BYTES;
+    const unsigned firstRow = WORD_BYTES * (t.tx % WORD_BYTES);
+    std::uint32_t word = 0;
+    for (unsigned j = 0; j < WORD_BYTES; ++j)
+      word |= (staging[stagingIndex(plane, t.ty, firstRow + j)] & 0xFFu) << (8 * j);
     if (aligned) {
-      std::uint32_t word = 0;
-      for (unsigned j = 0; j < WORD_BYTES; ++j) word |= (staged[j] & 0xFFu) << (8 * j);
       storeWord(target, word);
     } else {
-      for (unsigned j = 0; j < WORD_BYTES; ++j) target[j] = static_cast<std::uint8_t>(staged[j]);
+      for (unsigned j = 0; j < WORD_BYTES; ++j) target[j] = static_cast<std::uint8_t>(word >> (8 * j));
     }
   });
 }
@@ -122,6 +129,7 @@ QUARLEN_HD QUARLEN_INLINE void stagePixel(Block& block, std::uint32_t* staging, 
 // Block 16 x 16; shared 3072 bytes; 2 barriers.
 struct LoadConvertData {
   static constexpr KernelId id = KernelId::loadConvertData;
+  static constexpr bool BLOCKS_DOWN_COLUMNS = true;
   using Params = ParamList<const std::uint8_t*, float*, std::uint16_t, std::uint16_t>;
   struct Shared {
     std::int32_t smem[COLOUR_PLANES * BLOCK_THREADS];
@@ -157,6 +165,7 @@ struct LoadConvertData8 {
 template <unsigned Planes, KernelId Id>
 struct BlockConverter {
   static constexpr KernelId id = Id;
+  static constexpr bool BLOCKS_DOWN_COLUMNS = true;
   using Params = ParamList<const float*, std::uint8_t*, std::uint16_t, std::uint16_t>;
   struct Shared {
     std::uint32_t sharedStrength[Planes * BLOCK_THREADS];
@@ -180,6 +189,7 @@ using CannyBlockConverter8 = BlockConverter<1, KernelId::cannyBlockConverter8>;
 // Block 16 x 16; shared 6144 bytes; 4 barriers.
 struct MatlabGrayScaleTest {
   static constexpr KernelId id = KernelId::matlabGrayScaleTest;
+  static constexpr bool BLOCKS_DOWN_COLUMNS = true;
   using Params = ParamList<const std::uint8_t*, std::uint8_t*, std::uint16_t, std::uint16_t>;
   struct Shared {
     std::int32_t smem[COLOUR_PLANES * BLOCK_THREADS];

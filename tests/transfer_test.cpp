@@ -44,7 +44,7 @@ TEST(Layout, PlacesPixelsInTheByteAndFloatImages) {
   EXPECT_EQ(byteOffset(1, 0, 0, 32, 16), 16u);
   EXPECT_EQ(elementIndex(1, 0, 32), 1u);
   EXPECT_EQ(wholeTileExtent(17), 16u);
-  EXPECT_EQ(stagingIndex(2, 3, 4), 2u * 256 + 3 * 16 + 4);
+  EXPECT_EQ(stagingIndex(2, 3, 4), 2u * 256 + 4 * 16 + 3);
 }
 
 TEST(Ingest, ConvertsColourPixelsWithTheGreyWeights) {

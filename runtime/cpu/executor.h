@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/cpu/cpu_block.h"
@@ -108,6 +109,17 @@ class CpuExecutor final : public GpuRuntime {
   std::optional<PendingLaunch> pending_;
 };
 
+// The order in which a worker takes the blocks of a grid: along the rows of tiles, which keeps the
+// row-major float images streaming, unless a kernel that moves the caller's column-major bytes asks
+// to go down the columns of tiles.
+template <class Kernel>
+std::pair<unsigned, unsigned> blockOf(std::size_t i, Dim3 grid) {
+  if constexpr (requires { Kernel::BLOCKS_DOWN_COLUMNS; })
+    return {static_cast<unsigned>(i / grid.y), static_cast<unsigned>(i % grid.y)};
+  else
+    return {static_cast<unsigned>(i % grid.x), static_cast<unsigned>(i / grid.x)};
+}
+
 template <class Kernel, class... Args>
 void CpuExecutor::runGrid(Dim3 grid, Args... args) {
   const std::size_t blocks = std::size_t{grid.x} * grid.y;
@@ -117,7 +129,8 @@ void CpuExecutor::runGrid(Dim3 grid, Args... args) {
       typename Kernel::Shared shared{};
       for (std::size_t i = next.fetch_add(1, std::memory_order_relaxed); i < blocks;
            i = next.fetch_add(1, std::memory_order_relaxed)) {
-        CpuBlock<decltype(order)> block{static_cast<unsigned>(i % grid.x), static_cast<unsigned>(i / grid.x), order};
+        const auto [bx, by] = blockOf<Kernel>(i, grid);
+        CpuBlock<decltype(order)> block{bx, by, order};
         Kernel::run(block, shared, args...);
       }
     });
