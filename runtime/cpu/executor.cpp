@@ -70,6 +70,23 @@ void CpuExecutor::keepSpare(Allocation allocation) {
   }
 }
 
+void CpuExecutor::inParallel(std::size_t bytes, const std::function<void(std::size_t, std::size_t)>& part) {
+  // Large copies and clears are shared among the workers: one core alone does not reach the
+  // memory's bandwidth. Small ones are not worth waking them for.
+  constexpr std::size_t PARALLEL_BYTES = std::size_t{1} << 20;
+  const std::size_t workers = pool_.size();
+  if (bytes < PARALLEL_BYTES || workers == 1) {
+    if (bytes != 0) part(0, bytes);
+    return;
+  }
+  const std::size_t share = (bytes / workers + 63) / 64 * 64;
+  pool_.run([&](unsigned worker) {
+    const std::size_t begin = std::min(bytes, share * worker);
+    const std::size_t end = std::min(bytes, begin + share);
+    if (begin < end) part(begin, end);
+  });
+}
+
 void CpuExecutor::record(std::string line) {
   if (options_.keepLog) log_.push_back(std::move(line));
 }
@@ -157,7 +174,7 @@ int CpuExecutor::clear(DeviceAddress address, std::size_t bytes) {
   std::lock_guard lock(mutex_);
   Allocation* allocation = find(address);
   if (allocation == nullptr || bytes > allocation->bytes) return runtimeInvalidValue;
-  std::memset(allocation->data, 0, bytes);
+  inParallel(bytes, [&](std::size_t begin, std::size_t end) { std::memset(allocation->data + begin, 0, end - begin); });
   record("clear " + addressText(address) + " " + std::to_string(bytes));
   return runtimeSuccess;
 }
@@ -166,7 +183,9 @@ int CpuExecutor::copyHostToDevice(DeviceAddress destination, const void* source,
   std::lock_guard lock(mutex_);
   Allocation* to = find(destination);
   if (to == nullptr || bytes > to->bytes || (source == nullptr && bytes != 0)) return runtimeInvalidValue;
-  if (bytes != 0) std::memcpy(to->data, source, bytes);
+  inParallel(bytes, [&](std::size_t begin, std::size_t end) {
+    std::memcpy(to->data + begin, static_cast<const std::byte*>(source) + begin, end - begin);
+  });
   record("copy host->" + addressText(destination) + " " + std::to_string(bytes));
   return runtimeSuccess;
 }
@@ -175,7 +194,9 @@ int CpuExecutor::copyDeviceToHost(void* destination, DeviceAddress source, std::
   std::lock_guard lock(mutex_);
   const Allocation* from = find(source);
   if (from == nullptr || bytes > from->bytes || (destination == nullptr && bytes != 0)) return runtimeInvalidValue;
-  if (bytes != 0) std::memcpy(destination, from->data, bytes);
+  inParallel(bytes, [&](std::size_t begin, std::size_t end) {
+    std::memcpy(static_cast<std::byte*>(destination) + begin, from->data + begin, end - begin);
+  });
   record("copy " + addressText(source) + "->host " + std::to_string(bytes));
   return runtimeSuccess;
 }
@@ -185,7 +206,12 @@ int CpuExecutor::copyDeviceToDevice(DeviceAddress destination, DeviceAddress sou
   Allocation* to = find(destination);
   const Allocation* from = find(source);
   if (to == nullptr || from == nullptr || bytes > to->bytes || bytes > from->bytes) return runtimeInvalidValue;
-  if (bytes != 0) std::memmove(to->data, from->data, bytes);
+  if (to == from)
+    ;  // a copy onto itself changes nothing
+  else
+    inParallel(bytes, [&](std::size_t begin, std::size_t end) {
+      std::memcpy(to->data + begin, from->data + begin, end - begin);
+    });
   record("copy " + addressText(source) + "->" + addressText(destination) + " " + std::to_string(bytes));
   return runtimeSuccess;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -82,6 +83,9 @@ class CpuExecutor final : public GpuRuntime {
   static constexpr std::size_t SPARE_LIMIT_BYTES = std::size_t{256} << 20;
   std::byte* takeMemory(std::size_t bytes);
   void keepSpare(Allocation allocation);
+
+  // Runs part(begin, end) over [0, bytes), split among the workers when that pays.
+  void inParallel(std::size_t bytes, const std::function<void(std::size_t, std::size_t)>& part);
 
   Allocation* find(DeviceAddress address);
   const Allocation* find(DeviceAddress address) const;
