@@ -4,6 +4,7 @@
 // synchronisation never have anything left to wait for.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -79,6 +80,8 @@ class CpuExecutor final : public GpuRuntime {
     std::string name;
   };
 
+  static constexpr std::size_t BLOCKS_PER_TAKE = 8;
+
   // Freed memory is kept as spares, up to SPARE_LIMIT_BYTES, for the next allocation of its size.
   static constexpr std::size_t SPARE_LIMIT_BYTES = std::size_t{256} << 20;
   std::byte* takeMemory(std::size_t bytes);
@@ -131,11 +134,16 @@ void CpuExecutor::runGrid(Dim3 grid, Args... args) {
   auto runBlocks = [&](auto order) {
     pool_.run([&](unsigned) {
       typename Kernel::Shared shared{};
-      for (std::size_t i = next.fetch_add(1, std::memory_order_relaxed); i < blocks;
-           i = next.fetch_add(1, std::memory_order_relaxed)) {
-        const auto [bx, by] = blockOf<Kernel>(i, grid);
-        CpuBlock<decltype(order)> block{bx, by, order};
-        Kernel::run(block, shared, args...);
+      // A worker takes a run of consecutive blocks at a time, so that it walks along the images as
+      // a stream the processor's prefetcher can follow.
+      for (std::size_t first = next.fetch_add(BLOCKS_PER_TAKE, std::memory_order_relaxed); first < blocks;
+           first = next.fetch_add(BLOCKS_PER_TAKE, std::memory_order_relaxed)) {
+        const std::size_t last = std::min(blocks, first + BLOCKS_PER_TAKE);
+        for (std::size_t i = first; i < last; ++i) {
+          const auto [bx, by] = blockOf<Kernel>(i, grid);
+          CpuBlock<decltype(order)> block{bx, by, order};
+          Kernel::run(block, shared, args...);
+        }
       }
     });
   };
