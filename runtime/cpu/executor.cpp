@@ -53,7 +53,15 @@ std::byte* CpuExecutor::takeMemory(std::size_t bytes) {
     spares_.erase(spare);
     return data;
   }
-  return static_cast<std::byte*>(::operator new[](std::max<std::size_t>(bytes, 1), ALLOCATION_ALIGNMENT, std::nothrow));
+  const std::size_t size = std::max<std::size_t>(bytes, 1);
+  auto* data = static_cast<std::byte*>(::operator new[](size, ALLOCATION_ALIGNMENT, std::nothrow));
+  if (data == nullptr && !spares_.empty()) {  // memory is short: give the spares back and try once more
+    for (Allocation& other : spares_) ::operator delete[](other.data, ALLOCATION_ALIGNMENT);
+    spares_.clear();
+    spareBytes_ = 0;
+    data = static_cast<std::byte*>(::operator new[](size, ALLOCATION_ALIGNMENT, std::nothrow));
+  }
+  return data;
 }
 
 void CpuExecutor::keepSpare(Allocation allocation) {
