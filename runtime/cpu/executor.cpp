@@ -38,9 +38,20 @@ CpuExecutor::CpuExecutor(CpuExecutorOptions options)
 }
 
 CpuExecutor::~CpuExecutor() {
-  for (Allocation& allocation : allocations_)
-    if (allocation.data != nullptr) ::operator delete[](allocation.data, ALLOCATION_ALIGNMENT);
-  for (Allocation& spare : spares_) ::operator delete[](spare.data, ALLOCATION_ALIGNMENT);
+  for (Allocation& allocation : allocations_) releaseMemory(allocation.data);
+  dropSpares(0);
+}
+
+void CpuExecutor::releaseMemory(std::byte* data) {
+  if (data != nullptr) ::operator delete[](data, ALLOCATION_ALIGNMENT);
+}
+
+void CpuExecutor::dropSpares(std::size_t keepBytes) {
+  while (spareBytes_ > keepBytes) {  // the oldest spares go first
+    spareBytes_ -= spares_.front().bytes;
+    releaseMemory(spares_.front().data);
+    spares_.erase(spares_.begin());
+  }
 }
 
 std::byte* CpuExecutor::takeMemory(std::size_t bytes) {
@@ -56,26 +67,20 @@ std::byte* CpuExecutor::takeMemory(std::size_t bytes) {
   const std::size_t size = std::max<std::size_t>(bytes, 1);
   auto* data = static_cast<std::byte*>(::operator new[](size, ALLOCATION_ALIGNMENT, std::nothrow));
   if (data == nullptr && !spares_.empty()) {  // memory is short: give the spares back and try once more
-    for (Allocation& other : spares_) ::operator delete[](other.data, ALLOCATION_ALIGNMENT);
-    spares_.clear();
-    spareBytes_ = 0;
+    dropSpares(0);
     data = static_cast<std::byte*>(::operator new[](size, ALLOCATION_ALIGNMENT, std::nothrow));
   }
   return data;
 }
 
 void CpuExecutor::keepSpare(Allocation allocation) {
-  if (allocation.bytes > SPARE_LIMIT_BYTES) {
-    ::operator delete[](allocation.data, ALLOCATION_ALIGNMENT);
+  if (allocation.bytes > SPARE_LIMIT_BYTES) {  // would push out every other spare
+    releaseMemory(allocation.data);
     return;
   }
   spares_.push_back(allocation);
   spareBytes_ += allocation.bytes;
-  while (spareBytes_ > SPARE_LIMIT_BYTES) {  // the oldest spares go first
-    spareBytes_ -= spares_.front().bytes;
-    ::operator delete[](spares_.front().data, ALLOCATION_ALIGNMENT);
-    spares_.erase(spares_.begin());
-  }
+  dropSpares(SPARE_LIMIT_BYTES);
 }
 
 void CpuExecutor::inParallel(std::size_t bytes, const std::function<void(std::size_t, std::size_t)>& part) {
@@ -214,9 +219,7 @@ int CpuExecutor::copyDeviceToDevice(DeviceAddress destination, DeviceAddress sou
   Allocation* to = find(destination);
   const Allocation* from = find(source);
   if (to == nullptr || from == nullptr || bytes > to->bytes || bytes > from->bytes) return runtimeInvalidValue;
-  if (to == from)
-    ;  // a copy onto itself changes nothing
-  else
+  if (to != from)  // a copy onto itself changes nothing
     inParallel(bytes, [&](std::size_t begin, std::size_t end) {
       std::memcpy(to->data + begin, from->data + begin, end - begin);
     });

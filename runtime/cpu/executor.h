@@ -86,6 +86,8 @@ class CpuExecutor final : public GpuRuntime {
   static constexpr std::size_t SPARE_LIMIT_BYTES = std::size_t{256} << 20;
   std::byte* takeMemory(std::size_t bytes);
   void keepSpare(Allocation allocation);
+  void dropSpares(std::size_t keepBytes);  // frees the oldest spares until at most keepBytes remain
+  static void releaseMemory(std::byte* data);
 
   // Runs part(begin, end) over [0, bytes), split among the workers when that pays.
   void inParallel(std::size_t bytes, const std::function<void(std::size_t, std::size_t)>& part);
@@ -121,7 +123,7 @@ class CpuExecutor final : public GpuRuntime {
 // to go down the columns of tiles.
 template <class Kernel>
 std::pair<unsigned, unsigned> blockOf(std::size_t i, Dim3 grid) {
-  if constexpr (requires { Kernel::BLOCKS_DOWN_COLUMNS; })
+  if constexpr (requires { requires Kernel::BLOCKS_DOWN_COLUMNS; })
     return {static_cast<unsigned>(i / grid.y), static_cast<unsigned>(i % grid.y)};
   else
     return {static_cast<unsigned>(i % grid.x), static_cast<unsigned>(i / grid.x)};
