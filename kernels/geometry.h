@@ -15,6 +15,9 @@
 
 namespace quarlen {
 
+// Rows and columns of a haloed tile: the tile with a ring one pixel wide around it.
+inline constexpr unsigned HALO_TILE = TILE_SIZE + 2;
+
 // Marks in the strength images.
 inline constexpr float edgeMark = -2.0f;
 inline constexpr float candidateMark = -1.0f;

@@ -42,9 +42,7 @@ QUARLEN_HD QUARLEN_INLINE float strengthOrZero(const float* gradStrength, std::u
 
 // The haloed tile: 18 x 18 cells, row by row. Cell (r, c) holds pixel (16 bx + c - 1, 16 by + r - 1);
 // the thread's own pixel is cell (ty + 1, tx + 1).
-inline constexpr unsigned HALO_SIDE = TILE_SIZE + 2;
-
-QUARLEN_HD QUARLEN_INLINE unsigned haloCell(unsigned r, unsigned c) { return r * HALO_SIDE + c; }
+QUARLEN_HD QUARLEN_INLINE unsigned haloCell(unsigned r, unsigned c) { return r * HALO_TILE + c; }
 
 // One phase: fill the haloed tile, 0.0 for pixels outside the image. Every thread fills its own
 // cell; the threads of the first and last tile rows fill the rows above and below, those of the
@@ -53,7 +51,7 @@ template <class Block>
 QUARLEN_HD QUARLEN_INLINE void loadHaloedTile(Block& block, float* tile, const float* gradStrength,
                                               std::uint32_t iWidth, std::uint32_t iHeight) {
   constexpr unsigned last = TILE_SIZE - 1;
-  constexpr unsigned outer = HALO_SIDE - 1;
+  constexpr unsigned outer = HALO_TILE - 1;
   block.phase([&](Thread t) {
     const std::uint32_t px = pixelX(block, t);
     const std::uint32_t py = pixelY(block, t);
@@ -142,7 +140,7 @@ struct CannyNonmaxSupression {
   static constexpr KernelId id = KernelId::cannyNonmaxSupression;
   using Params = ParamList<const std::uint32_t*, const float*, float*, std::uint16_t, std::uint16_t>;
   struct Shared {
-    float sharedGradStrength[gradient_detail::HALO_SIDE * gradient_detail::HALO_SIDE];  // row by row
+    float sharedGradStrength[HALO_TILE * HALO_TILE];  // row by row
   };
   template <class Block>
   QUARLEN_HD static void run(Block& block, Shared& shared, const std::uint32_t* gradDirection,
@@ -154,7 +152,7 @@ struct CannyNonmaxSupression {
       const std::size_t i = pixelIndex(block, t, iWidth);
       const gradient_detail::NeighbourStep step = gradient_detail::neighbourStep(gradDirection[i]);
       // Neighbour A lies `offset` cells after the own cell, neighbour B as many before it.
-      const int offset = step.dy * static_cast<int>(gradient_detail::HALO_SIDE) + step.dx;
+      const int offset = step.dy * static_cast<int>(HALO_TILE) + step.dx;
       const float* cell = tile + gradient_detail::haloCell(t.ty + 1, t.tx + 1);
       const float own = cell[0];
       const float a = cell[offset];

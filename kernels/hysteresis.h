@@ -23,9 +23,6 @@ namespace quarlen {
 inline constexpr unsigned MAX_SWEEPS = 128;
 inline constexpr unsigned LIST_CAPACITY = 128;
 
-// Rows and columns of the haloed tile.
-inline constexpr unsigned HALO_TILE = TILE_SIZE + 2;
-
 namespace hysteresis_detail {
 
 using HaloTile = float[HALO_TILE][HALO_TILE];
