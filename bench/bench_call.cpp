@@ -13,6 +13,7 @@
 
 #include "host/gateway.h"
 #include "inmemory/in_memory_host.h"
+#include "kernels/geometry.h"
 #include "runtime/backend.h"
 #include "runtime/cpu/executor.h"
 
@@ -64,8 +65,9 @@ bool parse(int argc, char** argv, Settings& s) {
       return false;
     }
   }
-  if (s.width < 1 || s.height < 1 || s.width > 65535 || s.height > 65535) {
-    std::fprintf(stderr, "quarlen_bench: sizes must lie between 1 and 65535\n");
+  if (s.width < 1 || s.height < 1 || s.width > 65535 || s.height > 65535 ||
+      std::size_t{4} * static_cast<std::size_t>(s.width) * static_cast<std::size_t>(s.height) > 0x7FFFFFFFu) {
+    std::fprintf(stderr, "quarlen_bench: sizes must lie between 1 and 65535, with width * height * 4 below 2^31\n");
     return false;
   }
   return true;
@@ -94,8 +96,10 @@ std::vector<std::uint8_t> syntheticImage(int width, int height) {
         for (const Disc& d : discs)
           if ((x - d.x) * (x - d.x) + (y - d.y) * (y - d.y) < d.r * d.r) v = d.colour[p];
         v += noise(random);
-        image[static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * height +
-              static_cast<std::size_t>(p) * width * height] = static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
+        image[quarlen::byteOffset(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                                  static_cast<std::uint32_t>(p), static_cast<std::uint32_t>(width),
+                                  static_cast<std::uint32_t>(height))] =
+            static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
       }
   return image;
 }
@@ -140,8 +144,9 @@ int main(int argc, char** argv) {
   for (int y = 0; y < s.height; ++y)
     for (int x = 0; x < s.width; ++x)
       for (int p = 0; p < 3; ++p)
-        colour.at<cv::Vec3b>(y, x)[2 - p] = image[static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * s.height +
-                                                  static_cast<std::size_t>(p) * s.width * s.height];
+        colour.at<cv::Vec3b>(y, x)[2 - p] = image[quarlen::byteOffset(
+            static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(p),
+            static_cast<std::uint32_t>(s.width), static_cast<std::uint32_t>(s.height))];
   cv::Mat grey, blurred, edges;
   const double cvMs = medianMilliseconds(s.runs, [&] {
     cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
